@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the program and transforms the bundled example signal.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/deps.sh build
+cmake --preset release -DFFTEXT_TESTS=OFF >/dev/null
+cmake --build --preset release
+output=build/example-spectrum.txt
+set +e
+build/release/fftext examples/signal.txt "$output"
+status=$?
+set -e
+# A written spectrum ends the run with exit code 1.
+if [ "$status" != 1 ]; then
+    echo "fftext failed (exit code $status)" >&2
+    exit 1
+fi
+echo
+echo "Spectrum of examples/signal.txt written to $output; its strongest rows:"
+grep -v '^%' "$output" | sort -t "$(printf '\t')" -k2,2 -g -r | head -n 4

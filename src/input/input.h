@@ -1,0 +1,31 @@
+// Input: loading the file and turning its text into sample points.
+#pragma once
+
+#include <cstdint>
+
+#include "common/failure.h"
+#include "common/records.h"
+#include "platform/platform.h"
+
+// Files must be shorter than this (2^28 bytes).
+constexpr uint32_t kMaxInputBytes = 268435456u;
+
+// Reads the whole file at `path` into a zero-terminated text buffer and
+// allocates the sample array: 8 * floor(size / 2) bytes, page-rounded, so its
+// room is that rounded block in SamplePoint records. Fails with the loader's
+// messages ("Empty file" is the only one captioned "Warning").
+FailureMessage load_input_file(const PathChar* path, TextBuffer* text, SampleArray* samples);
+
+// Parses one record per non-blank line into samples.values, never more than
+// samples.room records. On success *count is the number of records (>= 1).
+// Fails with "Invalid value at line %u", "Invalid input file format at line %u",
+// "Too few data", or "Out of memory (data array)" when the room is full.
+FailureMessage parse_samples(const TextBuffer& text, const SampleArray& samples, uint32_t* count);
+
+// The program's own text-to-double conversion. Takes the longest prefix of
+//   [+-] (digits [. digits*] | . digits) [(e|E|d|D) [+-] digits]
+// starting at `text` and returns the correctly rounded value; *end is set past
+// it, or to `text` (value 0.0) when no number starts there. Overflow gives a
+// signed infinity; underflow of a non-zero number gives +0.0 whatever its sign.
+// `text` must be terminated by a byte outside that syntax (the text's zero).
+double read_number(const char* text, const char** end);

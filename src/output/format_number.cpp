@@ -1,0 +1,159 @@
+// format_number: the program's "%.9g" / "%.4g" number format.
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+
+#include "output/output.h"
+
+namespace {
+
+constexpr int kDigitsKept = 17;
+
+// |value| as digits[0] . digits[1] ... digits[count - 1] * 10^exponent,
+// digits[0] != '0'.
+struct Decimal {
+    char digits[kDigitsKept];
+    int count;
+    int exponent;
+};
+
+size_t write_text(const char* text, char* out) {
+    size_t length = std::strlen(text);
+    std::memcpy(out, text, length);
+    return length;
+}
+
+// The spellings depend on the bits, not just on "is NaN": the default NaN of
+// invalid arithmetic (sign set, quiet, no payload) has its own.
+size_t write_non_finite(uint64_t bits, char* out) {
+    const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
+    const uint64_t quiet = uint64_t{1} << 51;
+    const bool negative = (bits >> 63) != 0;
+    if (fraction == 0) return write_text(negative ? "-1.#INF" : "1.#INF", out);
+    if (bits == 0xFFF8000000000000u) return write_text("-1.#IND", out);
+    if ((fraction & quiet) != 0) return write_text(negative ? "-1.#QNAN" : "1.#QNAN", out);
+    return write_text(negative ? "-1.#SNAN" : "1.#SNAN", out);
+}
+
+// Reads the library's scientific form "d[.ddd]e(+|-)dd[d]" of a positive value.
+Decimal read_scientific(const char* text) {
+    Decimal d;
+    d.count = 0;
+    const char* p = text;
+    for (; *p != 'e'; ++p) {
+        if (*p != '.') d.digits[d.count++] = *p;
+    }
+    const bool negative = (p[1] == '-');
+    int e = 0;
+    for (p += 2; *p != '\0'; ++p) e = (e * 10) + (*p - '0');
+    d.exponent = negative ? -e : e;
+    return d;
+}
+
+// The correctly rounded 17-digit form (ties to even), exact in the library.
+Decimal seventeen_digits(double magnitude) {
+    char text[32];
+    char* end = std::to_chars(text, text + sizeof text - 1, magnitude, std::chars_format::scientific,
+                              kDigitsKept - 1)
+                    .ptr;
+    *end = '\0';
+    return read_scientific(text);
+}
+
+// The shortest digits that read back as `magnitude` differ from the 17-digit
+// form by less than 1.8e-15 * 10^exponent (half an ulp, 2^-53 relative, plus
+// half a unit in the 17th digit). For precision <= 9 that is below 2e-7 of a
+// unit in the last kept digit, so both round alike unless the digits after it
+// lie within that of a tie. False when they might not, and for subnormals,
+// whose ulp is not relative to the value.
+bool shortest_digits(double magnitude, int precision, Decimal* d) {
+    if (precision > 9 || magnitude < 2.2250738585072014e-308) return false;
+    char text[32];
+    char* end = std::to_chars(text, text + sizeof text - 1, magnitude, std::chars_format::scientific).ptr;
+    *end = '\0';
+    *d = read_scientific(text);
+    int32_t q = 0;  // the seven digits after the kept ones: tie at 5000000
+    for (int i = precision; i < precision + 7; ++i) q = (q * 10) + ((i < d->count) ? (d->digits[i] - '0') : 0);
+    return (q < 4999990 || q > 5000010);
+}
+
+// Half up at `precision` digits; a carry through nines raises the exponent.
+// Trailing zeros are dropped.
+void round_half_up(Decimal* d, int precision) {
+    if (d->count > precision) {
+        const bool up = (d->digits[precision] >= '5');
+        d->count = precision;
+        if (up) {
+            int i = precision - 1;
+            while (i >= 0 && d->digits[i] == '9') --i;
+            if (i < 0) {
+                d->digits[0] = '1';
+                d->count = 1;
+                ++d->exponent;
+            } else {
+                ++d->digits[i];
+                d->count = i + 1;
+            }
+        }
+    }
+    while (d->count > 1 && d->digits[d->count - 1] == '0') --d->count;
+}
+
+char* write_exponent_form(const Decimal& d, char* p) {
+    *p++ = d.digits[0];
+    if (d.count > 1) {
+        *p++ = '.';
+        std::memcpy(p, d.digits + 1, static_cast<size_t>(d.count - 1));
+        p += d.count - 1;
+    }
+    *p++ = 'e';
+    *p++ = (d.exponent < 0) ? '-' : '+';
+    const int a = (d.exponent < 0) ? -d.exponent : d.exponent;  // at most 324
+    *p++ = static_cast<char>('0' + (a / 100));
+    *p++ = static_cast<char>('0' + ((a / 10) % 10));
+    *p++ = static_cast<char>('0' + (a % 10));
+    return p;
+}
+
+// Only called with -4 <= exponent < precision: at most `precision` places
+// before the point, zeros where the significant digits run out.
+char* write_plain_form(const Decimal& d, char* p) {
+    if (d.exponent < 0) {
+        *p++ = '0';
+        *p++ = '.';
+        for (int i = -1; i > d.exponent; --i) *p++ = '0';
+        std::memcpy(p, d.digits, static_cast<size_t>(d.count));
+        return p + d.count;
+    }
+    for (int i = 0; i <= d.exponent; ++i) *p++ = (i < d.count) ? d.digits[i] : '0';
+    const int rest = d.count - (d.exponent + 1);
+    if (rest <= 0) return p;
+    *p++ = '.';
+    std::memcpy(p, d.digits + d.exponent + 1, static_cast<size_t>(rest));
+    return p + rest;
+}
+
+}  // namespace
+
+size_t format_number(double value, int precision, char* out) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    if (((bits >> 52) & 0x7FF) == 0x7FF) return write_non_finite(bits, out);
+    char* p = out;
+    if ((bits >> 63) != 0) *p++ = '-';
+    if (value == 0.0) {
+        *p++ = '0';
+        return static_cast<size_t>(p - out);
+    }
+
+    const double magnitude = (value < 0.0) ? -value : value;
+    Decimal d;
+    if (!shortest_digits(magnitude, precision, &d)) d = seventeen_digits(magnitude);
+    round_half_up(&d, precision);
+    if (d.exponent < -4 || d.exponent >= precision) {
+        p = write_exponent_form(d, p);
+    } else {
+        p = write_plain_form(d, p);
+    }
+    return static_cast<size_t>(p - out);
+}

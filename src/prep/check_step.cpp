@@ -1,0 +1,27 @@
+#include <cmath>
+
+#include "prep/prep.h"
+
+FailureMessage check_step(const SamplePoint* points, uint32_t count, StepInfo* step) {
+    const double x0 = points[0].x;
+    const double dx = (points[count - 1].x - x0) / static_cast<double>(count - 1u);
+    const double tolerance = 0.01 * dx;
+    double maxdev = 0.0;
+    // Every interval is compared, the last one too, so a decreasing pair and a
+    // stray last interval are rejected. With decreasing abscissae the tolerance
+    // is negative and the first interval already fails. A NaN deviation
+    // neither fails nor counts.
+    for (uint32_t i = 1; i < count; ++i) {
+        const double d = std::fabs((points[i].x - points[i - 1].x) - dx);
+        if (d > tolerance) return failure(kCaptionError, "Input data are not sorted or not equidistant");
+        if (d > maxdev) maxdev = d;
+    }
+    // A span beyond the range of a double gives an infinite step, which no
+    // interval can be compared with.
+    if (!std::isfinite(dx)) return failure(kCaptionError, "Input data are not sorted or not equidistant");
+    if (dx == 0.0) return failure(kCaptionError, "Zero step in input data is invalid");
+    step->x0 = x0;
+    step->dx = dx;
+    step->maxdev = maxdev;
+    return no_failure();
+}
