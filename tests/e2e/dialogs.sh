@@ -3,8 +3,9 @@
 # kdialog) placed first on PATH, with DISPLAY set to a value nothing connects
 # to. The stand-in logs each call's argv as one "[arg][arg]..." line and
 # answers from a script of "RC [STDOUT]" lines, one per call; a call beyond the
-# script is logged as UNEXPECTED and exits 99. RC "KILL" makes it print STDOUT
-# and then die of SIGKILL.
+# script is logged as UNEXPECTED and exits 99. STDOUT is printed through
+# printf %b and a newline, so "\n" in it stands for a newline in a name. RC
+# "KILL" makes it print STDOUT and then die of SIGKILL.
 #
 # At the end, one smoke run with the real zenity under Xvfb, driven by xdotool,
 # when all three are installed.
@@ -57,7 +58,7 @@ fi
 echo "$line" >>"$dir/calls"
 answer=${answers[count - 1]}
 code=${answer%% *}
-[[ $answer == *" "* ]] && printf "%s\n" "${answer#* }"
+[[ $answer == *" "* ]] && printf "%b\n" "${answer#* }"
 [[ $code == KILL ]] && kill -KILL $$
 exit "$code"
 '
@@ -211,14 +212,15 @@ expect_only_files in.txt out.txt
 finish
 
 # Names pass through as bytes: spaces, quotes, a leading '-', bytes that are
-# not ASCII (one not even UTF-8), and a name longer than any fixed 260, 1024
+# not ASCII (one not even UTF-8), newlines inside and at the end (only the
+# newline the dialog adds goes), and a name longer than any fixed 260, 1024
 # or 2048-byte buffer.
 begin unusual_names
 mkdir -p "$CASE/dir with  spaces"
 odd_input=$CASE/$'dir with  spaces/-in \'q\' "dq" \xc3\xa9\xff .txt'
-odd_output=$CASE/$'dir with  spaces/--out \xe2\x82\xac.dat'
+odd_output=$CASE/$'dir with  spaces/--out \xe2\x82\xac\n.dat \n'
 printf '%s' "$GOOD_INPUT" >"$odd_input"
-answers "0 $odd_input" "0 $odd_output"
+answers "0 $odd_input" "0 ${odd_output//$'\n'/\\n}"
 run_app "${STUBBED[@]}" --
 expect_status 1
 expect_file "$odd_output" "$GOOD_OUTPUT"

@@ -1,0 +1,43 @@
+# The Windows program: the stages over the win32 layer, built as a 32-bit GUI
+# program with a wide entry point, the manifest embedded, and the compiler's
+# runtime linked in so that only system DLLs are imported. Included from the
+# top-level CMakeLists.txt (so paths are relative to the source root).
+enable_language(RC)
+
+set(FFTEXT_WIN32_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(FFTEXT_WIN32_DEFINES UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+set(FFTEXT_WIN32_LINK -static -static-libgcc -static-libstdc++)
+
+add_library(fftext_platform STATIC ${FFTEXT_WIN32_DIR}/win32_platform.cpp)
+target_link_libraries(fftext_platform PUBLIC fftext_stages comdlg32 shell32 user32 kernel32)
+target_compile_definitions(fftext_platform PRIVATE ${FFTEXT_WIN32_DEFINES})
+target_compile_options(fftext_platform PRIVATE ${FFTEXT_WARNINGS} -fno-exceptions -fno-rtti)
+
+# WIN32 selects the GUI subsystem (-mwindows); -municode makes wWinMain the entry.
+add_executable(fftext WIN32 ${FFTEXT_WIN32_DIR}/main.cpp ${FFTEXT_WIN32_DIR}/fftext.rc)
+target_link_libraries(fftext PRIVATE fftext_platform)
+target_compile_definitions(fftext PRIVATE ${FFTEXT_WIN32_DEFINES})
+target_compile_options(fftext PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${FFTEXT_WARNINGS} -municode>)
+target_link_options(fftext PRIVATE -municode ${FFTEXT_WIN32_LINK})
+# windres finds the manifest beside the .rc; a changed manifest rebuilds it.
+target_include_directories(fftext PRIVATE ${FFTEXT_WIN32_DIR})
+set_source_files_properties(${FFTEXT_WIN32_DIR}/fftext.rc PROPERTIES
+  OBJECT_DEPENDS ${FFTEXT_WIN32_DIR}/fftext.manifest)
+
+# `cmake --build build/mingw --target package` -> fftext-VERSION-win32.zip
+install(TARGETS fftext RUNTIME DESTINATION .)
+install(FILES README.md LICENSE DESTINATION .)
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME fftext)
+set(CPACK_PACKAGE_FILE_NAME fftext-${PROJECT_VERSION}-win32)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
+
+# Under wine the tests of this build are the wine suite: the program run
+# against the shared end-to-end table, its PE image, its dialogs, and its
+# output against the native program's.
+option(FFTEXT_WINE_TESTS "Run the Windows program's tests under wine" ON)
+if(FFTEXT_WINE_TESTS AND CMAKE_CROSSCOMPILING_EMULATOR)
+  enable_testing()
+  add_subdirectory(tests/wine)
+endif()

@@ -1,0 +1,251 @@
+// read_number: the syntax, exact rounding at the edges of the double range,
+// and agreement with the C library's strtod on the syntax both accept.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "input/input.h"
+
+namespace {
+
+uint64_t bits_of(double v) {
+    uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+std::string show(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%a (%.17g)", v, v);
+    return buf;
+}
+
+std::string show(const std::string& text) {
+    if (text.size() <= 60) return "\"" + text + "\"";
+    return "\"" + text.substr(0, 40) + "...\" (" + std::to_string(text.size()) + " chars)";
+}
+
+void expect_read(const std::string& text, double want, size_t consumed) {
+    const char* end = nullptr;
+    const double got = read_number(text.c_str(), &end);
+    EXPECT_EQ(bits_of(got), bits_of(want)) << show(text) << ": got " << show(got) << ", want " << show(want);
+    EXPECT_EQ(static_cast<size_t>(end - text.c_str()), consumed) << show(text);
+}
+
+struct Case {
+    const char* text;
+    double want;
+    size_t consumed;
+};
+
+void expect_table(const Case* cases, size_t count) {
+    for (size_t i = 0; i < count; ++i) expect_read(cases[i].text, cases[i].want, cases[i].consumed);
+}
+
+// Exactly 2^-1075, half the least subnormal: 752 significant digits.
+const char kHalfLeastSubnormal[] =
+    "2.470328229206232720882843964341106861825299013071623822127928412503377536351043759326499"
+    "1818081799618989828234772285886546332835517796989819938739800539093906315035659515570226"
+    "3922908583924491051844359318028499365361525003193704576782492193656236698636584807570015"
+    "8576926990370631192827955855133292783433840935197801553124659726357957462276646527282722"
+    "0056374006485499977096599470454020828166226237857393450736339007967761930577506740176324"
+    "6736009689513405355374585166611342237666786041621596804619144672918403005300575308490487"
+    "6539171138659164623952491262365388187963623937328042389101867234849766823508986338858792"
+    "5628302755995657524455507255189313690836254779186948667994968324049705821028513185451396"
+    "213837722826145437693412532098591327667236328125e-324";
+
+// Exactly halfway between DBL_MAX and 2^1024: 0x1.fffffffffffff8p+1023.
+const char kHalfAboveMax[] =
+    "1797693134862315807937289714053034150799341327100378269361737789804449682927647509466490"
+    "1797758720709633028641669288791094655554785194040263065748867150582068190890200070838367"
+    "6273854845817711531764475730270069855571366959622842914819860834936475292719074168444365"
+    "510704342711559699508093042880177904174497792";
+
+const double kInf = HUGE_VAL;
+
+// Where a number starts and ends: signs, points, exponent letters, and the
+// forms a standard strtod takes that this syntax does not.
+TEST(ReadNumberTest, SyntaxBoundaries) {
+    const Case cases[] = {
+        {"1e", 1.0, 1},       {"1e+", 1.0, 1},        {"1E-x", 1.0, 1},        {"1ee5", 1.0, 1},
+        {"1-2", 1.0, 1},      {"1+2", 1.0, 1},        {"1,5", 1.0, 1},         {"1.2.3", 0x1.3333333333333p+0, 3},
+        {"1d3", 1000.0, 3},   {"1D3", 1000.0, 3},     {"2.5D-3", 0x1.47ae147ae147bp-9, 6},
+        {"1E+2", 100.0, 4},   {"1e0001", 10.0, 6},    {"1e5x", 100000.0, 3},   {"5.e3", 5000.0, 4},
+        {".5", 0.5, 2},       {"5.", 5.0, 2},         {"-.5", -0.5, 3},        {"+.5", 0.5, 3},
+        {"00012", 12.0, 5},   {"+", 0.0, 0},          {"-", 0.0, 0},           {".", 0.0, 0},
+        {"-.", 0.0, 0},       {".e5", 0.0, 0},        {"e5", 0.0, 0},          {" 1", 0.0, 0},
+        {"0x10", 0.0, 1},     {"inf", 0.0, 0},        {"-infinity", 0.0, 0},   {"nan", 0.0, 0},
+        {"\xA0" "1", 0.0, 0}, {"", 0.0, 0},
+    };
+    expect_table(cases, sizeof cases / sizeof cases[0]);
+}
+
+// Zeros keep the sign written; non-zero values too small for a double lose it.
+TEST(ReadNumberTest, SignedZeroAndUnderflow) {
+    const Case cases[] = {
+        {"0", 0.0, 1},
+        {"-0", -0.0, 2},
+        {"-0.000e999", -0.0, 10},
+        {"-0e-99999999999999999999", -0.0, 24},
+        {"0e99999999999999999999", 0.0, 22},
+        {"1e-400", 0.0, 6},
+        {"-1e-400", 0.0, 7},
+        {"-1e-9223372036854775809", 0.0, 23},
+        {"2.4703282292062327e-324", 0.0, 23},  // just under half the least subnormal
+        {"-2.4703282292062327e-324", 0.0, 24},
+        {"2.4703282292062328e-324", 0x1p-1074, 23},  // just over
+        {"4.9406564584124654e-324", 0x1p-1074, 23},
+        {"-4.9406564584124654e-324", -0x1p-1074, 24},
+        {"7.4109846876186982e-324", 0x1p-1073, 23},  // 1.5 ulp (just over): 2 ulp
+        {"9.8813129168249309e-324", 0x1p-1073, 23},
+        {"2.2250738585072009e-308", 0x0.fffffffffffffp-1022, 23},
+        {"2.2250738585072014e-308", 0x1p-1022, 23},
+        {"1e-323", 0x0.0000000000002p-1022, 6},
+    };
+    expect_table(cases, sizeof cases / sizeof cases[0]);
+}
+
+TEST(ReadNumberTest, OverflowGivesSignedInfinity) {
+    const Case cases[] = {
+        {"1e309", kInf, 5},
+        {"-1e309", -kInf, 6},
+        {"1.7976931348623158e308", 0x1.fffffffffffffp+1023, 22},
+        {"-1.7976931348623158e308", -0x1.fffffffffffffp+1023, 23},
+        {"1.7976931348623159e308", kInf, 22},
+        {"1e999999999999", kInf, 14},
+        {"-1d9223372036854775807", -kInf, 22},
+        {"1e99999999999999999999999999", kInf, 28},
+        {"0.1e310", kInf, 7},
+        {"0.01e310", 1e308, 8},
+    };
+    expect_table(cases, sizeof cases / sizeof cases[0]);
+}
+
+// Exact halfway points round to even; one non-zero digit far past the first
+// 768, or a million digits in, must still tip them up.
+TEST(ReadNumberTest, LongDigitStrings) {
+    const std::string half(kHalfLeastSubnormal);
+    const std::string mantissa = half.substr(0, half.size() - 5);  // without "e-324"
+    const std::string one_half_ulp = "1.00000000000000011102230246251565404236316680908203125";
+    const std::string max_half(kHalfAboveMax);
+    expect_read(half, 0.0, half.size());
+    expect_read("-" + half, 0.0, half.size() + 1);
+    expect_read(one_half_ulp, 1.0, one_half_ulp.size());
+    expect_read(max_half, kInf, max_half.size());
+    for (size_t zeros : {0u, 20u, 47u, 48u, 49u, 100u, 1000u, 1000000u}) {
+        const std::string tip = std::string(zeros, '0') + "1";
+        expect_read(mantissa + tip + "e-324", 0x1p-1074, mantissa.size() + tip.size() + 5);
+        expect_read(mantissa + std::string(zeros, '0') + "e-324", 0.0, mantissa.size() + zeros + 5);
+        expect_read(one_half_ulp + tip, 0x1.0000000000001p+0, one_half_ulp.size() + tip.size());
+        expect_read(max_half.substr(0, 308) + "1" + std::string(zeros, '0'), 0x1.fffffffffffffp+1023, 309 + zeros);
+    }
+    // Just under a halfway point by a long run of nines: never rounds up.
+    expect_read("1.00000000000000011102230246251565404236316680908203124" + std::string(5000, '9'), 1.0, 5056);
+
+    const std::string ones = "1" + std::string(2000000, '0');
+    expect_read(ones + "e-2000000", 1.0, ones.size() + 9);
+    expect_read(std::string(400, '0') + ones.substr(0, 401) + "e-400", 1.0, 801 + 5);
+    expect_read("." + std::string(1000000, '0') + "1e1000001", 1.0, 1000011);
+    expect_read("0." + std::string(1000000, '0') + "1", 0.0, 1000003);
+    expect_read(std::string(1000000, '9'), kInf, 1000000);
+    expect_read("-" + std::string(1000000, '9') + "e-999990", -1e10, 1000009);
+    expect_read(std::string(1000000, '3') + "D-999999", 0x1.aaaaaaaaaaaabp+1, 1000008);
+}
+
+// The oracle: glibc strtod, correctly rounded for any length, in the C locale
+// this program starts in. Our d/D become e for it; its -0.0 for a non-zero
+// number that underflowed becomes +0.0.
+struct Reference {
+    double value;
+    size_t consumed;
+};
+
+Reference reference_read(const std::string& text, bool nonzero) {
+    std::string common = text;
+    for (char& c : common) {
+        if (c == 'd' || c == 'D') c = 'e';
+    }
+    char* end = nullptr;
+    double value = std::strtod(common.c_str(), &end);
+    if (nonzero && value == 0.0) value = 0.0;
+    return {value, static_cast<size_t>(end - common.c_str())};
+}
+
+std::string random_digits(std::mt19937_64& rng, size_t count, bool* nonzero) {
+    static const char* const kAlphabets[] = {"0123456789", "09", "0", "9", "05"};
+    const char* alphabet = kAlphabets[rng() % 5];
+    const size_t size = std::strlen(alphabet);
+    std::string digits;
+    for (size_t i = 0; i < count; ++i) digits += alphabet[rng() % size];
+    if (digits.find_first_not_of('0') != std::string::npos) *nonzero = true;
+    return digits;
+}
+
+std::string random_number(std::mt19937_64& rng, bool* nonzero) {
+    static const char* const kSigns[] = {"", "+", "-"};
+    static const char* const kTails[] = {"", ",", " ", "e", "d", "E+", "-", ".", "\t5"};
+    const bool long_digits = (rng() % 20 == 0);
+    const size_t whole = long_digits ? rng() % 900 : rng() % 22;
+    const size_t fraction = long_digits ? rng() % 900 : rng() % 22;
+    std::string text = kSigns[rng() % 3] + random_digits(rng, whole, nonzero);
+    if (rng() % 2 == 0) text += "." + random_digits(rng, fraction, nonzero);
+    if (rng() % 3 != 0) {
+        text += "eEdD"[rng() % 4];
+        text += kSigns[rng() % 3];
+        text += std::to_string(rng() % 360);
+    }
+    return text + kTails[rng() % 9];
+}
+
+// Decimal text just at, above or below the midpoint of two neighbouring
+// doubles (exact in long double, printed exactly by glibc).
+std::string random_midpoint(std::mt19937_64& rng) {
+    double v;
+    do {
+        const uint64_t b = rng() & 0x7FFFFFFFFFFFFFFFu;
+        std::memcpy(&v, &b, sizeof v);
+    } while (!(v < 0x1.fffffffffffffp+1023));
+    const long double mid = (static_cast<long double>(v) + std::nextafter(v, kInf)) / 2;
+    char buf[900];
+    std::snprintf(buf, sizeof buf, "%.780Le", mid);
+    std::string text(buf);
+    const size_t e = text.find('e');
+    std::string digits = text.substr(0, e);
+    digits.erase(digits.find_last_not_of('0') + 1);
+    const uint64_t variant = rng() % 3;
+    if (variant == 1) digits += std::string(rng() % 100, '0') + "1";
+    if (variant == 2) digits.resize(std::min(digits.size(), 19 + rng() % 780));
+    return digits + "eEdD"[rng() % 4] + text.substr(e + 1);
+}
+
+TEST(ReadNumberTest, AgreesWithStrtod) {
+    std::mt19937_64 rng(20240611);
+    int mismatches = 0;
+    for (int i = 0; i < 220000 && mismatches < 10; ++i) {
+        bool nonzero = true;
+        std::string text;
+        if (i % 10 == 0) {
+            text = random_midpoint(rng);
+        } else {
+            nonzero = false;
+            text = random_number(rng, &nonzero);
+        }
+        const Reference want = reference_read(text, nonzero);
+        const char* end = nullptr;
+        const double got = read_number(text.c_str(), &end);
+        const size_t consumed = static_cast<size_t>(end - text.c_str());
+        if (bits_of(got) != bits_of(want.value) || consumed != want.consumed) {
+            ++mismatches;
+            ADD_FAILURE() << show(text) << ": got " << show(got) << " after " << consumed << " chars, want "
+                          << show(want.value) << " after " << want.consumed;
+        }
+    }
+}
+
+}  // namespace
