@@ -96,10 +96,10 @@ FailureMessage write_spectrum(const PathChar* path, uint32_t count, uint32_t N, 
     flush(&out);
     // A full disk must not pass for a complete spectrum: the close is checked
     // too, and whatever was written of the file goes.
-    const bool closed = close_output(file);
-    if (!out.ok || !closed) {
-        remove_output(path);
+    if (!out.ok) {
+        discard_output(file, path);
         return failure(kCaptionError, "WriteFile failed");
     }
+    if (!close_output(file, path)) return failure(kCaptionError, "WriteFile failed");
     return no_failure();
 }

@@ -40,12 +40,13 @@ void close_input(FileHandle file);
 void* allocate_pages(size_t bytes);
 
 // Output file: create or truncate (others may read while it is written),
-// write all `count` bytes, close. Each returns false on failure.
-// remove_output deletes what create_output made, but only a regular file.
+// write all `count` bytes, then either close it or discard it. Each returns
+// false on failure. A failed close and a discard remove what create_output
+// made, but only a regular file: never a device, never the input.
 bool create_output(const PathChar* path, FileHandle* file);
 bool write_output(FileHandle file, const void* bytes, size_t count);
-bool close_output(FileHandle file);
-void remove_output(const PathChar* path);
+bool close_output(FileHandle file, const PathChar* path);
+void discard_output(FileHandle file, const PathChar* path);
 
 // Shows a failure to the user: a message box with an exclamation icon and an
 // OK button, owned by no window. `dialog_mode` is true when the paths come from

@@ -73,12 +73,17 @@ ZENITY_BIN=$WORK/zenity-bin    # zenity only
 KDIALOG_BIN=$WORK/kdialog-bin  # kdialog only
 make_stub "$ZENITY_BIN" zenity
 make_stub "$KDIALOG_BIN" kdialog
-# Names that are no program: a zenity without execute permission, a kdialog
-# that is a directory.
+# Names that are no program: a zenity without execute permission and a
+# kdialog that is a directory; in a second place a zenity that is a directory.
 DECOY_BIN=$WORK/decoy-bin
-mkdir -p "$DECOY_BIN/kdialog"
+mkdir -p "$DECOY_BIN/kdialog" "$WORK/decoy-dir-bin/zenity"
 printf '#!/bin/sh\nexit 0\n' >"$DECOY_BIN/zenity"
 chmod 644 "$DECOY_BIN/zenity"
+# A zenity that is found but cannot be started: its interpreter is missing.
+BROKEN_BIN=$WORK/broken-bin
+mkdir -p "$BROKEN_BIN"
+printf '#!/nonexistent/interpreter\n' >"$BROKEN_BIN/zenity"
+chmod 755 "$BROKEN_BIN/zenity"
 
 export STUB_DIR=$WORK/stub
 
@@ -125,12 +130,16 @@ run_app() {
     while [[ $1 != -- ]]; do settings+=("$1"); shift; done
     shift
     (cd "$CASE" && exec "$TIMEOUT" 20 env -u DISPLAY -u WAYLAND_DISPLAY "${settings[@]}" \
-        "$FFTEXT" "$@" >"$WORK/stdout" 2>"$WORK/stderr" </dev/null)
+        "$FFTEXT" "$@" >"$WORK/stdout" 2>"$WORK/stderr" <"$WORK/program-stdin")
     STATUS=$?
     contents STDERR "$WORK/stderr"
     contents STDOUT "$WORK/stdout"
     contents CALLS "$STUB_DIR/calls"
 }
+
+# The program's stdin is a plain file, so that a dialog which inherits it
+# instead of getting /dev/null is seen.
+: >"$WORK/program-stdin"
 
 # The usual setting: the zenity stand-in first on PATH, a display named.
 STUBBED=(DISPLAY=:stub "PATH=$ZENITY_BIN:$PATH")
@@ -240,8 +249,9 @@ finish
 
 # Anything but exit status 0 with a name is a cancel: no further call, no
 # message, exit status 0. '~' stands for a space, '@' for the input's name;
-# the last two rows carry a name that must be ignored (a killed dialog has
-# WEXITSTATUS 0).
+# the last rows carry a name that must be ignored: a killed dialog has
+# WEXITSTATUS 0, and a name with a zero byte in it would be cut short to
+# another file.
 while read -r name answer; do
     begin "cancel_open_$name"
     printf '%s' "$GOOD_INPUT" >"$CASE/in.txt"
@@ -259,6 +269,7 @@ empty_output 0
 newline_only 0~
 status_5_with_name 5 @
 killed_with_name KILL @
+zero_byte_in_name 0 @\0x
 ROWS
 
 while read -r name answer; do
@@ -333,7 +344,8 @@ finish
 
 # Settings in which no dialog program may be started. An empty DISPLAY is no
 # display; a PATH entry holding a zenity without execute permission or a
-# kdialog that is a directory holds no dialog program.
+# kdialog that is a directory holds no dialog program. A zenity that cannot
+# be started has shown nothing either.
 while IFS='|' read -r name display_setting path_setting arguments; do
     begin "usage_$name"
     settings=("PATH=${path_setting//@/$WORK}")
@@ -353,6 +365,7 @@ empty_display|DISPLAY=|@/zenity-bin:/usr/bin:/bin|
 empty_wayland_display|WAYLAND_DISPLAY=|@/zenity-bin:/usr/bin:/bin|
 no_program_on_path|DISPLAY=:stub|@/decoy-bin|
 no_program_relative_entry|DISPLAY=:stub|@/decoy-bin::decoy|
+program_cannot_start|DISPLAY=:stub|@/broken-bin|
 ROWS
 
 # --- Which program, and how kdialog is called -------------------------------
@@ -389,6 +402,15 @@ run_app DISPLAY=:stub "PATH=$KDIALOG_BIN" --
 expect_status 1
 expect_calls "$KDIALOG_OPEN" "$KDIALOG_SAVE"
 expect_file "$CASE/out.txt" "$GOOD_OUTPUT"
+finish
+
+# zenity entries that are no program must not hide the kdialog behind them.
+begin kdialog_behind_decoys
+printf '%s' "$GOOD_INPUT" >"$CASE/in.txt"
+answers "0 $CASE/in.txt" "0 $CASE/out.txt"
+run_app DISPLAY=:stub "PATH=$DECOY_BIN:$WORK/decoy-dir-bin:$KDIALOG_BIN" --
+expect_status 1
+expect_calls "$KDIALOG_OPEN" "$KDIALOG_SAVE"
 finish
 
 begin kdialog_cancel_open

@@ -3,61 +3,8 @@
 # of a failed run, exit codes, and no output file left after a failure.
 #
 #   run_cases.sh PROGRAM
-#
-# The same table drives other builds: FFTEXT_E2E_HOOK names a bash file that
-# may redefine run_fftext (how to start the program and read its message).
-set -u
-program=$1
-here=$(cd "$(dirname "$0")" && pwd)
-golden=$here/../golden
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-# run_fftext ARG... : runs the program; sets RC and MESSAGE ("Caption: text" or "").
-run_fftext() {
-    timeout 60 "$program" "$@" </dev/null >"$work/stdout" 2>"$work/stderr"
-    RC=$?
-    MESSAGE=$(cat "$work/stderr")
-}
-if [ -n "${FFTEXT_E2E_HOOK:-}" ]; then
-    # shellcheck source=/dev/null
-    . "$FFTEXT_E2E_HOOK"
-fi
-
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "FAIL $1: $2"; }
-
-# expect_output NAME INPUT [OUTPUT]: a completed run writes exactly NAME.out.
-expect_output() {
-    local name=$1 input=$2 output=${3:-$work/$1.result}
-    run_fftext "$input" "$output"
-    if [ "$RC" != 1 ]; then fail "$name" "exit code $RC, want 1 (message: $MESSAGE)"; return; fi
-    if [ -n "$MESSAGE" ]; then fail "$name" "unexpected message: $MESSAGE"; return; fi
-    if ! cmp -s "$output" "$golden/$name.out"; then
-        fail "$name" "output differs from $name.out:"
-        diff <(od -c "$golden/$name.out") <(od -c "$output") | head -n 10
-        return
-    fi
-    pass
-}
-
-# expect_failure NAME INPUT MESSAGE: exit code 0, that one message, no output file.
-expect_failure() {
-    local name=$1 input=$2 want=$3 output=$work/$1.never
-    run_fftext "$input" "$output"
-    if [ "$RC" != 0 ]; then fail "$name" "exit code $RC, want 0"; return; fi
-    if [ "$MESSAGE" != "$want" ]; then fail "$name" "message '$MESSAGE', want '$want'"; return; fi
-    if [ -e "$output" ]; then fail "$name" "an output file was created"; return; fi
-    pass
-}
-
-# failure_text NAME PRINTF-TEXT MESSAGE: the input is made from the printf text.
-failure_text() {
-    printf -- "$2" >"$work/$1.txt"
-    expect_failure "$1" "$work/$1.txt" "$3"
-}
+PROGRAM=$1
+. "$(dirname "$0")/lib.sh"
 
 ## Worked runs, compared byte for byte
 for name in impulse half_step shifted_origin three_points eight_shifted six_points constant \
@@ -131,5 +78,4 @@ if [ -c /dev/full ] && [ -z "${FFTEXT_E2E_HOOK:-}" ]; then
     fi
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish

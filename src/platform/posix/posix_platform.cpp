@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
+#include "platform/fault_injection.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_dialogs.h"
 
@@ -21,6 +23,16 @@ int kept_argc = 0;
 char** kept_argv = nullptr;
 std::string chosen_input;
 std::string chosen_output;
+
+// The input file, to recognise it again when it is also named as the output.
+bool input_known = false;
+struct stat input_status;
+
+// When the output is the input file itself, the spectrum goes to a new file
+// beside it that replaces the input only once it is complete: a failed write
+// must not destroy the user's data.
+std::string replacement_path;  // the new file, empty when writing directly
+std::string replaced_path;     // the input's real path, renamed over at the close
 
 int descriptor(FileHandle file) { return static_cast<int>(file); }
 
@@ -35,6 +47,28 @@ const PathChar* ask_path(DialogKind kind, std::string* path) {
     }
     std::fputs("usage: fftext INPUT OUTPUT\n", stderr);
     return nullptr;
+}
+
+bool is_input_file(const char* path) {
+    struct stat status;
+    return input_known && stat(path, &status) == 0 && status.st_dev == input_status.st_dev &&
+           status.st_ino == input_status.st_ino;
+}
+
+// A new file in the directory of the input's real path (a link is followed),
+// with the input's permissions.
+int create_replacement(const char* path) {
+    char* real = realpath(path, nullptr);
+    if (real == nullptr) return -1;
+    replaced_path = real;
+    std::free(real);
+    const size_t slash = replaced_path.rfind('/');
+    std::string name = replaced_path.substr(0, slash + 1) + ".fftext-XXXXXX";
+    int fd = mkostemp(&name[0], O_CLOEXEC);
+    if (fd < 0) return -1;
+    replacement_path = name;
+    fchmod(fd, input_status.st_mode & 07777);
+    return fd;
 }
 
 }  // namespace
@@ -55,18 +89,20 @@ const PathChar* ask_output_path() { return ask_path(DialogKind::save_output, &ch
 bool open_input(const PathChar* path, FileHandle* file) {
     // Non-blocking, so that a FIFO without a writer cannot hang the open. A
     // directory cannot be opened as a file on Windows either.
+    if (injected_failure(Operation::open)) return false;
     int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
-    struct stat status;
-    if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+    if (fstat(fd, &input_status) != 0 || S_ISDIR(input_status.st_mode)) {
         close(fd);
         return false;
     }
+    input_known = true;
     *file = fd;
     return true;
 }
 
 bool query_size(FileHandle file, uint64_t* size) {
+    if (injected_failure(Operation::size)) return false;
     struct stat status;
     if (fstat(descriptor(file), &status) != 0 || status.st_size < 0) return false;
     // Only regular files have a size; a pipe or a device reads as empty.
@@ -75,6 +111,7 @@ bool query_size(FileHandle file, uint64_t* size) {
 }
 
 bool read_whole(FileHandle file, void* buffer, uint32_t size) {
+    if (injected_failure(Operation::read)) return false;
     char* bytes = static_cast<char*>(buffer);
     size_t done = 0;
     while (done < size) {
@@ -90,6 +127,7 @@ bool read_whole(FileHandle file, void* buffer, uint32_t size) {
 void close_input(FileHandle file) { close(descriptor(file)); }
 
 void* allocate_pages(size_t bytes) {
+    if (injected_failure(Operation::allocate)) return nullptr;
     if (bytes == 0 || bytes > SIZE_MAX - kPageBytes) return nullptr;
     size_t rounded = (bytes + kPageBytes - 1) / kPageBytes * kPageBytes;
     void* block = mmap(nullptr, rounded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -97,7 +135,8 @@ void* allocate_pages(size_t bytes) {
 }
 
 bool create_output(const PathChar* path, FileHandle* file) {
-    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (injected_failure(Operation::create)) return false;
+    int fd = is_input_file(path) ? create_replacement(path) : open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     *file = fd;
     return true;
@@ -105,6 +144,7 @@ bool create_output(const PathChar* path, FileHandle* file) {
 
 bool write_output(FileHandle file, const void* bytes, size_t count) {
     const char* cursor = static_cast<const char*>(bytes);
+    if (injected_failure(Operation::write)) return false;
     while (count > 0) {
         ssize_t written = write(descriptor(file), cursor, count);
         if (written < 0 && errno == EINTR) continue;
@@ -115,13 +155,32 @@ bool write_output(FileHandle file, const void* bytes, size_t count) {
     return true;
 }
 
-bool close_output(FileHandle file) { return close(descriptor(file)) == 0; }
-
-void remove_output(const PathChar* path) {
-    // Only what a failed run left as a regular file goes: never a device such
-    // as /dev/full, whatever the rights of the user.
+// Removes what create_output made: the replacement beside the input, or the
+// file itself if it is a regular one (never a device such as /dev/full,
+// whatever the rights of the user).
+static void remove_output(const char* path) {
+    if (!replacement_path.empty()) {
+        unlink(replacement_path.c_str());
+        replacement_path.clear();
+        return;
+    }
     struct stat status;
     if (lstat(path, &status) == 0 && S_ISREG(status.st_mode)) unlink(path);
+}
+
+bool close_output(FileHandle file, const PathChar* path) {
+    bool closed = close(descriptor(file)) == 0 && !injected_failure(Operation::close);
+    if (closed && !replacement_path.empty()) {
+        closed = rename(replacement_path.c_str(), replaced_path.c_str()) == 0;
+        if (closed) replacement_path.clear();
+    }
+    if (!closed) remove_output(path);
+    return closed;
+}
+
+void discard_output(FileHandle file, const PathChar* path) {
+    close(descriptor(file));
+    remove_output(path);
 }
 
 void show_message(const FailureMessage& message, bool dialog_mode) {

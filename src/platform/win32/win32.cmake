@@ -6,7 +6,10 @@ enable_language(RC)
 
 set(FFTEXT_WIN32_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(FFTEXT_WIN32_DEFINES UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
-set(FFTEXT_WIN32_LINK -static -static-libgcc -static-libstdc++)
+# Large-address-aware: the largest input (2^28 - 1 bytes) needs its text block
+# and a 1 GiB sample array at once, which 2 GiB of address space may not hold
+# in one piece; 64-bit Windows gives such a program 4 GiB.
+set(FFTEXT_WIN32_LINK -static -static-libgcc -static-libstdc++ -Wl,--large-address-aware)
 
 add_library(fftext_platform STATIC ${FFTEXT_WIN32_DIR}/win32_platform.cpp)
 target_link_libraries(fftext_platform PUBLIC fftext_stages comdlg32 shell32 user32 kernel32)

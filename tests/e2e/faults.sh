@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Every platform operation failing in turn (a build with FFTEXT_FAULTS):
+# its message, exit code 0, and nothing left behind. Also the output naming
+# the input file itself, where a failed write must not cost the input.
+#
+#   faults.sh PROGRAM
+PROGRAM=$1
+. "$(dirname "$0")/lib.sh"
+
+# fault NAME SETTING MESSAGE [INPUT]
+fault() {
+    FFTEXT_FAIL=$2 expect_failure "$1" "${4:-$golden/impulse.txt}" "$3"
+}
+fault open open:1 "Error: CreateFile(GENERIC_READ, FILE_SHARE_READ) failed"
+fault size size:1 "Error: GetFileSizeEx failed"
+fault text_allocation allocate:1 "Error: Out of memory (input data)"
+fault read read:1 "Error: ReadFile failed"
+fault array_allocation allocate:2 "Error: Out of memory (data array)"
+fault create create:1 "Error: CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed"
+fault first_write write:1 "Error: WriteFile failed"
+# The 8192-point spectrum takes more than one buffer: a later write fails.
+fault later_write write:2 "Error: WriteFile failed" "$golden/tie_8192.txt"
+fault close close:1 "Error: WriteFile failed"
+
+# A failure that never comes: only one input is opened.
+FFTEXT_FAIL=open:2 expect_output impulse "$golden/impulse.txt"
+
+## The output is the input itself
+same_file_case() {
+    local name=$1 setting=$2 output=$3
+    FFTEXT_FAIL=$setting run_fftext "$work/same/data.txt" "$output"
+    if ls -a "$work/same" | grep -q '^\.fftext-'; then fail "$name" "a temporary file was left behind"; return 1; fi
+    return 0
+}
+mkdir "$work/same"
+for via in name link; do
+    cp "$golden/half_step.txt" "$work/same/data.txt"
+    chmod 640 "$work/same/data.txt"
+    output=$work/same/data.txt
+    if [ "$via" = link ]; then ln -sf data.txt "$work/same/alias.txt"; output=$work/same/alias.txt; fi
+
+    same_file_case "failed_write_keeps_input_$via" write:1 "$output" || continue
+    if [ "$RC" = 0 ] && [ "$MESSAGE" = "Error: WriteFile failed" ] && cmp -s "$work/same/data.txt" "$golden/half_step.txt"; then
+        pass
+    else
+        fail "failed_write_keeps_input_$via" "exit $RC, message '$MESSAGE', input intact: $(cmp -s "$work/same/data.txt" "$golden/half_step.txt" && echo yes || echo no)"
+    fi
+
+    same_file_case "failed_close_keeps_input_$via" close:1 "$output" || continue
+    if [ "$RC" = 0 ] && cmp -s "$work/same/data.txt" "$golden/half_step.txt"; then pass; else fail "failed_close_keeps_input_$via" "exit $RC"; fi
+
+    same_file_case "replaces_input_$via" none:0 "$output" || continue
+    if [ "$RC" = 1 ] && cmp -s "$work/same/data.txt" "$golden/half_step.out" &&
+        [ "$(stat -c %a "$work/same/data.txt")" = 640 ] && { [ "$via" = name ] || [ -L "$work/same/alias.txt" ]; }; then
+        pass
+    else
+        fail "replaces_input_$via" "exit $RC, mode $(stat -c %a "$work/same/data.txt")"
+    fi
+done
+
+finish

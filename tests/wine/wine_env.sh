@@ -1,0 +1,105 @@
+# Sourced by the wine test scripts: a private wine prefix, one warm wineserver,
+# and the two ways of running the Windows program (command line without X,
+# dialogs under an X server).
+#
+# A prefix prepared by `prefix.sh start DIR` (what ctest does once per test
+# run) is used as it stands when WINEPREFIX names it; otherwise the script
+# makes a private prefix of its own and removes it when it exits. A prefix
+# that this suite did not make is never touched.
+
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# The MessageBoxA line and the two dialog calls are the only relay lines the
+# tests read; relaying everything would log every C-runtime call.
+readonly WINE_RELAY_CALLS='user32.MessageBoxA;comdlg32.GetOpenFileNameW;comdlg32.GetSaveFileNameW'
+readonly WINE_READY_MARK=.fftext-test-prefix
+
+# wine_prefix_create DIR: a fresh 32-bit prefix with unmanaged windows (no
+# window manager in the tests) and the relay filter; leaves the server warm.
+wine_prefix_create() {
+    local dir=$1
+    rm -rf "$dir"
+    mkdir -p "$(dirname "$dir")"
+    (
+        export WINEPREFIX=$dir
+        env -u DISPLAY wineboot --init &&
+            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f &&
+            wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$WINE_RELAY_CALLS" /f &&
+            wineserver -w
+    ) </dev/null >"$dir.log" 2>&1 || { echo "wine prefix creation failed, see $dir.log" >&2; return 1; }
+    touch "$dir/$WINE_READY_MARK"
+    # The server holds no pipe of the caller: ctest waits for every holder.
+    WINEPREFIX=$dir wineserver -p </dev/null >/dev/null 2>&1
+}
+
+wine_prefix_remove() {
+    local dir=$1
+    [ -e "$dir/$WINE_READY_MARK" ] || return 0
+    WINEPREFIX=$dir wineserver -k </dev/null >/dev/null 2>&1
+    WINEPREFIX=$dir wineserver -w </dev/null >/dev/null 2>&1
+    rm -rf "$dir" "$dir.log"
+}
+
+# wine_session_begin: sets WINEPREFIX to a ready prefix, making a private one
+# (removed at exit, with its server) when none was handed over.
+WINE_PRIVATE_DIR=
+wine_session_begin() {
+    if [ -n "${WINEPREFIX:-}" ] && [ -e "$WINEPREFIX/$WINE_READY_MARK" ]; then
+        WINEPREFIX=$WINEPREFIX wineserver -p </dev/null >/dev/null 2>&1
+        export WINEPREFIX
+        return 0
+    fi
+    WINE_PRIVATE_DIR=$(mktemp -d)
+    export WINEPREFIX=$WINE_PRIVATE_DIR/prefix
+    echo "making a private wine prefix in $WINEPREFIX" >&2
+    wine_prefix_create "$WINEPREFIX"
+}
+
+wine_session_end() {
+    if [ -n "$WINE_PRIVATE_DIR" ]; then
+        wine_prefix_remove "$WINEPREFIX"
+        rm -rf "$WINE_PRIVATE_DIR"
+        WINE_PRIVATE_DIR=
+    fi
+}
+
+# wine_cli RELAY-LOG PROGRAM ARG...: one command-line run with no X driver at
+# all, so that no dialog or box can ever wait for a user. Its stdout goes to
+# RELAY-LOG.stdout; the exit status is the program's (124 on timeout).
+wine_cli() {
+    local log=$1
+    shift
+    env -u DISPLAY WINEDLLOVERRIDES="mscoree,mshtml=;winex11.drv=" WINEDEBUG=-all,+relay \
+        timeout 30 wine "$@" </dev/null >"$log.stdout" 2>"$log"
+}
+
+# relay_calls LOG NAME: the relay "Call" lines of one function (dll.Function).
+relay_calls() {
+    grep -aF "Call $2(" "$1"
+}
+
+# relay_message LOG: the one message box of a run as "Caption: text", "" when
+# there was none. Anything else a correct program never does (a second box,
+# an owner window, another style) comes back as a line starting with "BAD",
+# which no expected message equals.
+relay_message() {
+    local log=$1 lines count
+    lines=$(relay_calls "$log" user32.MessageBoxA)
+    count=$(printf '%s' "$lines" | grep -c 'Call user32.MessageBoxA(')
+    [ "$count" = 0 ] && return 0
+    [ "$count" = 1 ] || { echo "BAD $count message boxes"; return 0; }
+    # ...:Call user32.MessageBoxA(00000000,0063e888 "TEXT",0040a0c5 "CAPTION",00000030) ret=00401b85
+    local pattern='Call user32\.MessageBoxA\(([0-9a-f]{8}),[0-9a-f]{8} "(.*)",[0-9a-f]{8} "(.*)",([0-9a-f]{8})\) ret='
+    if [[ ! $lines =~ $pattern ]]; then
+        echo "BAD unreadable: $lines"
+    elif [ "${BASH_REMATCH[1]}" != 00000000 ] || [ "${BASH_REMATCH[4]}" != 00000030 ]; then
+        echo "BAD owner ${BASH_REMATCH[1]} style ${BASH_REMATCH[4]}: $lines"
+    else
+        # Relay writes a quote inside a string as \" and a backslash as \\.
+        local text=${BASH_REMATCH[2]} caption=${BASH_REMATCH[3]}
+        text=${text//\\\"/\"}
+        caption=${caption//\\\"/\"}
+        echo "$caption: ${text//\\\\/\\}"
+    fi
+}
