@@ -5,7 +5,7 @@
 set -u
 case ${1:-build} in
     build) packages="cmake g++ ninja-build" ;;
-    test) packages="cmake g++ ninja-build libgtest-dev python3" ;;
+    test) packages="cmake g++ ninja-build libgtest-dev libbenchmark-dev libfftw3-dev libfast-float-dev python3" ;;
     windows) packages="g++-mingw-w64-i686 mingw-w64 wine wine32:i386 xvfb xdotool x11-utils zip" ;;
     *) echo "usage: scripts/deps.sh build|test|windows" >&2; exit 2 ;;
 esac
