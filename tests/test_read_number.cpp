@@ -163,8 +163,8 @@ TEST(ReadNumberTest, LongDigitStrings) {
     expect_whole(std::string(1000000, '3') + "D-999999", 0x1.aaaaaaaaaaaabp+1);
 }
 
-// The oracle: glibc strtod, correctly rounded for any length, in the C locale
-// this program starts in. Our d/D become e for it; its -0.0 for a non-zero
+// The oracle: the C library's strtod (glibc's, or mingw-w64's own), correctly
+// rounded for any length, in the C locale this program starts in. Our d/D become e for it; its -0.0 for a non-zero
 // number that underflowed becomes +0.0, and so does mingw's -0.0 for "-"
 // where nothing converts.
 struct Reference {

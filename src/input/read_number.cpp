@@ -109,40 +109,44 @@ double convert_by_library(const Significand& s) {
     return value;
 }
 
-}  // namespace
-
-double read_number(const char* text, const char** end) {
-    // Syntax: one pass, recording the digits and where the point falls.
+// The syntax in one pass: the digits and where the point falls go to *s.
+// Returns the end of the number, or `text` when none starts there.
+const char* scan_number(const char* text, Significand* s, bool* negative) {
     const char* p = text;
-    bool negative = (*p == '-');
+    *negative = (*p == '-');
     if (*p == '+' || *p == '-') ++p;
-    Significand s;
-    s.count = 0;
-    s.sticky = false;
-    s.point = 0;
     const char* first = p;
-    p = scan_integer_digits(p, &s);
+    p = scan_integer_digits(p, s);
     bool has_digits = (p != first);
     if (*p == '.') {
         const char* fraction = p + 1;
-        const char* after = scan_fraction_digits(fraction, &s);
+        const char* after = scan_fraction_digits(fraction, s);
         if (has_digits || after != fraction) {
             has_digits = true;
             p = after;
         }
     }
-    if (!has_digits) {
-        *end = text;
-        return 0.0;
-    }
+    if (!has_digits) return text;
     int64_t exponent = 0;
     if (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D') p = scan_exponent(p, &exponent);
-    *end = p;
+    s->point += exponent;
+    return p;
+}
 
-    // Value: zero keeps its sign; beyond the double range is decided by the
-    // position of the first digit alone, since 0.1 <= 0.d1d2... < 1.
+}  // namespace
+
+double read_number(const char* text, const char** end) {
+    Significand s;
+    s.count = 0;
+    s.sticky = false;
+    s.point = 0;
+    bool negative = false;
+    *end = scan_number(text, &s, &negative);
+    if (*end == text) return 0.0;
+
+    // Zero keeps its sign. Beyond the double range is decided by the position
+    // of the first digit alone, since 0.1 <= 0.d1 d2 ... < 1.
     if (s.count == 0) return negative ? -0.0 : 0.0;
-    s.point += exponent;
     if (s.point >= 310) return negative ? -HUGE_VAL : HUGE_VAL;
     if (s.point <= -324) return 0.0;  // below 10^-324, under half the least subnormal
     if (!s.sticky) {

@@ -36,45 +36,44 @@ size_t write_non_finite(uint64_t bits, char* out) {
 }
 
 // Reads the library's scientific form "d[.ddd]e(+|-)dd[d]" of a positive value.
-Decimal read_scientific(const char* text) {
-    Decimal d;
-    d.count = 0;
+void read_scientific(const char* text, const char* end, Decimal* d) {
     const char* p = text;
-    for (; *p != 'e'; ++p) {
-        if (*p != '.') d.digits[d.count++] = *p;
+    d->digits[0] = *p++;
+    int count = 1;
+    if (*p == '.') {
+        for (++p; *p != 'e'; ++p) d->digits[count++] = *p;
     }
-    const bool negative = (p[1] == '-');
     int e = 0;
-    for (p += 2; *p != '\0'; ++p) e = (e * 10) + (*p - '0');
-    d.exponent = negative ? -e : e;
-    return d;
+    for (const char* q = p + 2; q < end; ++q) e = (e * 10) + (*q - '0');
+    d->count = count;
+    d->exponent = (p[1] == '-') ? -e : e;
 }
 
 // The correctly rounded 17-digit form (ties to even), exact in the library.
-Decimal seventeen_digits(double magnitude) {
+void seventeen_digits(double magnitude, Decimal* d) {
     char text[32];
-    char* end = std::to_chars(text, text + sizeof text - 1, magnitude, std::chars_format::scientific,
-                              kDigitsKept - 1)
-                    .ptr;
-    *end = '\0';
-    return read_scientific(text);
+    const char* end =
+        std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, kDigitsKept - 1).ptr;
+    read_scientific(text, end, d);
 }
 
-// The shortest digits that read back as `magnitude` differ from the 17-digit
-// form by less than 1.8e-15 * 10^exponent (half an ulp, 2^-53 relative, plus
-// half a unit in the 17th digit). For precision <= 9 that is below 2e-7 of a
-// unit in the last kept digit, so both round alike unless the digits after it
-// lie within that of a tie. False when they might not, and for subnormals,
-// whose ulp is not relative to the value.
+// The shortest digits S that read back as `magnitude`, when rounding them
+// gives what rounding the 17-digit form T would; false when it might not.
+// That is only when S is itself a tie t: `precision` digits and a final 5.
+// With 10^e <= value < 2^(b+1), half a unit in the 17th digit, 10^(e-16) / 2,
+// is below 2^(b-54), the narrowest half-width of the value's rounding
+// interval. A tie t between S and T, or equal to T, lies either between the
+// value and T, so within that half unit of the value, or between the value
+// and S; both put t strictly inside the interval. No other number of at most
+// ten digits fits there (they lie 10^-10 of the value apart, the interval
+// spans about 2^-52 of it), so S == t. Subnormals, whose ulp is wide next to
+// the gaps between ties, always take the 17-digit path.
 bool shortest_digits(double magnitude, int precision, Decimal* d) {
     if (precision > 9 || magnitude < 2.2250738585072014e-308) return false;
     char text[32];
-    char* end = std::to_chars(text, text + sizeof text - 1, magnitude, std::chars_format::scientific).ptr;
-    *end = '\0';
-    *d = read_scientific(text);
-    int32_t q = 0;  // the seven digits after the kept ones: tie at 5000000
-    for (int i = precision; i < precision + 7; ++i) q = (q * 10) + ((i < d->count) ? (d->digits[i] - '0') : 0);
-    return (q < 4999990 || q > 5000010);
+    const char* end = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific).ptr;
+    read_scientific(text, end, d);
+    return !(d->count == precision + 1 && d->digits[precision] == '5');
 }
 
 // Half up at `precision` digits; a carry through nines raises the exponent.
@@ -148,7 +147,7 @@ size_t format_number(double value, int precision, char* out) {
 
     const double magnitude = (value < 0.0) ? -value : value;
     Decimal d;
-    if (!shortest_digits(magnitude, precision, &d)) d = seventeen_digits(magnitude);
+    if (!shortest_digits(magnitude, precision, &d)) seventeen_digits(magnitude, &d);
     round_half_up(&d, precision);
     if (d.exponent < -4 || d.exponent >= precision) {
         p = write_exponent_form(d, p);
