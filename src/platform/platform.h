@@ -48,6 +48,14 @@ bool write_output(FileHandle file, const void* bytes, size_t count);
 bool close_output(FileHandle file, const PathChar* path);
 void discard_output(FileHandle file, const PathChar* path);
 
+// Runs task(contexts[i]) for i = 0 ... count - 1, on threads of their own
+// where possible (the caller's thread takes the first), and returns when all
+// are done. Where a thread cannot be started, the caller does its task.
+void run_parallel(void (*task)(void*), void* const* contexts, int count);
+
+// The processors available to the run, at least 1.
+int processor_count();
+
 // Shows a failure to the user: a message box with an exclamation icon and an
 // OK button, owned by no window. `dialog_mode` is true when the paths come from
 // dialogs (where a terminal may not be watched).

@@ -3,6 +3,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -181,6 +182,45 @@ bool close_output(FileHandle file, const PathChar* path) {
 void discard_output(FileHandle file, const PathChar* path) {
     close(descriptor(file));
     remove_output(path);
+}
+
+namespace {
+
+struct ThreadTask {
+    void (*task)(void*);
+    void* context;
+};
+
+void* run_thread_task(void* argument) {
+    const ThreadTask* work = static_cast<const ThreadTask*>(argument);
+    work->task(work->context);
+    return nullptr;
+}
+
+}  // namespace
+
+void run_parallel(void (*task)(void*), void* const* contexts, int count) {
+    constexpr int kMostThreads = 64;
+    pthread_t threads[kMostThreads];
+    ThreadTask work[kMostThreads];
+    bool started[kMostThreads] = {};
+    for (int i = 1; i < count; ++i) {
+        bool on_thread = false;
+        if (i < kMostThreads) {
+            work[i] = ThreadTask{task, contexts[i]};
+            on_thread = started[i] = pthread_create(&threads[i], nullptr, run_thread_task, &work[i]) == 0;
+        }
+        if (!on_thread) task(contexts[i]);
+    }
+    if (count > 0) task(contexts[0]);
+    for (int i = 1; i < count && i < kMostThreads; ++i) {
+        if (started[i]) pthread_join(threads[i], nullptr);
+    }
+}
+
+int processor_count() {
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online < 1 ? 1 : static_cast<int>(online < 64 ? online : 64);
 }
 
 void show_message(const FailureMessage& message, bool dialog_mode) {
