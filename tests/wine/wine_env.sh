@@ -56,6 +56,23 @@ wine_session_begin() {
     wine_prefix_create "$WINEPREFIX"
 }
 
+# wine_session_begin_own: like wine_session_begin, but with a wineserver of
+# its own, for runs with an X display. A run without one leaves wine's desktop
+# process behind without a display driver, and while it lasts every new window
+# of that server fails: dialog tests must not share a server with command-line
+# runs. A shared prefix is cloned with hard links (the registry is saved by
+# rename, so the clones never write into each other's files).
+wine_session_begin_own() {
+    if [ -n "${WINEPREFIX:-}" ] && [ -e "$WINEPREFIX/$WINE_READY_MARK" ]; then
+        WINE_PRIVATE_DIR=$(mktemp -d)
+        cp -al "$WINEPREFIX" "$WINE_PRIVATE_DIR/prefix" || return 1
+        export WINEPREFIX=$WINE_PRIVATE_DIR/prefix
+        wineserver -p </dev/null >/dev/null 2>&1
+        return 0
+    fi
+    wine_session_begin
+}
+
 wine_session_end() {
     if [ -n "$WINE_PRIVATE_DIR" ]; then
         wine_prefix_remove "$WINEPREFIX"

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Real faults of the file system, provoked without harming the machine:
+# an unreadable input, a FIFO with no writer, output into a read-only folder,
+# output onto a folder, and a file system that fills up mid-write.
+#
+#   real_faults.sh PROGRAM
+PROGRAM=$1
+. "$(dirname "$0")/lib.sh"
+chmod 755 "$work"
+
+# as_other_user CMD...: runs CMD without root's rights (root ignores permissions).
+as_other_user() {
+    if [ "$(id -u)" = 0 ]; then
+        setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"
+    else
+        "$@"
+    fi
+}
+can_drop_rights() { [ "$(id -u)" != 0 ] || command -v setpriv >/dev/null 2>&1; }
+
+if can_drop_rights; then
+    cp "$golden/impulse.txt" "$work/secret.txt"
+    chmod 000 "$work/secret.txt"
+    RC=0
+    MESSAGE=$(as_other_user timeout 60 "$PROGRAM" "$work/secret.txt" "$work/secret.out" 2>&1 >/dev/null) || RC=$?
+    if [ "$RC" = 0 ] && [ "$MESSAGE" = "Error: CreateFile(GENERIC_READ, FILE_SHARE_READ) failed" ] && [ ! -e "$work/secret.out" ]; then
+        pass
+    else
+        fail unreadable_input "exit $RC, message '$MESSAGE'"
+    fi
+
+    mkdir -m 555 "$work/read-only"
+    RC=0
+    MESSAGE=$(as_other_user timeout 60 "$PROGRAM" "$golden/impulse.txt" "$work/read-only/out.txt" 2>&1 >/dev/null) || RC=$?
+    if [ "$RC" = 0 ] && [ "$MESSAGE" = "Error: CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed" ]; then
+        pass
+    else
+        fail read_only_folder "exit $RC, message '$MESSAGE'"
+    fi
+else
+    echo "SKIP unreadable_input, read_only_folder: running as root without setpriv to drop rights"
+fi
+
+# A FIFO has no size: it reads as an empty file, at once, whether or not a
+# writer ever comes.
+mkfifo "$work/fifo"
+expect_failure fifo_without_writer "$work/fifo" "Warning: Empty file"
+
+mkdir "$work/folder"
+run_fftext "$golden/impulse.txt" "$work/folder"
+if [ "$RC" = 0 ] && [ "$MESSAGE" = "Error: CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed" ] && [ -d "$work/folder" ]; then
+    pass
+else
+    fail output_is_folder "exit $RC, message '$MESSAGE'"
+fi
+
+# A 64 KiB file system cannot hold the 90 KiB spectrum of 8192 points.
+mkdir "$work/small"
+if [ "$(id -u)" = 0 ] && mount -t tmpfs -o size=64k tmpfs "$work/small" 2>/dev/null; then
+    run_fftext "$golden/tie_8192.txt" "$work/small/out.txt"
+    leftovers=$(ls -A "$work/small")
+    umount "$work/small"
+    if [ "$RC" = 0 ] && [ "$MESSAGE" = "Error: WriteFile failed" ] && [ -z "$leftovers" ]; then
+        pass
+    else
+        fail full_file_system "exit $RC, message '$MESSAGE', left: $leftovers"
+    fi
+else
+    echo "SKIP full_file_system: mounting a small tmpfs needs root"
+fi
+
+finish
