@@ -16,6 +16,17 @@
 // Writes at most 24 bytes, no terminating zero; returns the count written.
 size_t format_number(double value, int precision, char* out);
 
+// True when `value` is a finite, non-zero number of magnitude at most 4 that
+// lies far enough (about 1e-3 of a unit in its ninth digit) from every point
+// where its nine-digit form changes that an error of a few units in its last
+// place cannot change what format_number(value, 9) prints.
+bool nine_digits_settled(double value);
+
+// The phase atan2(im, re) of a bin in format_number's nine-digit form, as
+// printed from the correctly rounded angle on every build: the C library's
+// atan2 where it settles the digits, the portable one elsewhere.
+size_t format_phase(double im, double re, char* out);
+
 // Creates the file at `path` and writes the warnings and the spectrum rows.
 // Fails with "CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed" when the file
 // cannot be created and "WriteFile failed" when a write or the close fails (the

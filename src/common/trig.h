@@ -1,0 +1,17 @@
+// Cosine, sine and two-argument arc tangent that give the same bits on every
+// target. They use nothing but IEEE double addition, subtraction,
+// multiplication and division (each correctly rounded, with no fused
+// multiply-add and no wider intermediates) and integer arithmetic, so their
+// results depend on the argument alone, not on the C library or the
+// processor's x87 unit. Each value is evaluated to about 100 bits and rounded
+// once: the result is the correctly rounded one unless the exact value lies
+// within about 2^-95 (relative) of the midpoint between two doubles.
+#pragma once
+
+// Any double; infinities and NaN give NaN.
+double portable_cos(double x);
+double portable_sin(double x);
+
+// The angle of (x, y) in [-pi, pi], with the signed zeros, infinities and NaN
+// of the C standard's atan2.
+double portable_atan2(double y, double x);
