@@ -1,44 +1,56 @@
+#include <cstddef>
+#include <cstdint>
+
+#include "transform/fft_passes.h"
+#include "transform/passes.h"
 #include "transform/transform.h"
+#include "transform/twiddle.h"
 
-// One butterfly on z(i) and z(i + h) with the twiddle factor (wr, wi).
-static inline void butterfly(double* p, double* q, double wr, double wi)
-{
-    double tr = (q[0] * wr) - (q[1] * wi);
-    double ti = (q[1] * wr) + (q[0] * wi);
-    q[0] = p[0] - tr;
-    q[1] = p[1] - ti;
-    p[0] = p[0] + tr;
-    p[1] = p[1] + ti;
+// The butterflies of every stage are independent of one another, and each
+// stage's factors are a fixed sequence from its recurrence. So the stages
+// may run in any order that gives every butterfly the outputs of the stage
+// before: the small stages block by block while the block sits in the L1
+// cache, then the large stages two or three at a time per sweep over memory.
+// Each butterfly keeps its operations, so the result is the same bits as
+// stage after stage.
+
+bool processor_has(Vectors vectors) {
+    __builtin_cpu_init();
+    return vectors == Vectors::kSse2 || __builtin_cpu_supports("avx");
 }
 
-// w <- w * e^(i*theta), with alpha = cos(theta) - 1 and beta = sin(theta).
-// Both lines use the old wr: the recurrence steps from the last twiddle.
-static inline void advance_twiddle(double& wr, double& wi, double alpha, double beta)
-{
-    double old_wr = wr;
-    wr = old_wr + ((old_wr * alpha) - (wi * beta));
-    wi = wi + ((old_wr * beta) + (wi * alpha));
+Vectors best_vectors() { return processor_has(Vectors::kAvx) ? Vectors::kAvx : Vectors::kSse2; }
+
+// The AVX sweeps start with groups of four values.
+static bool avx_for(uint32_t size, Vectors vectors) { return vectors == Vectors::kAvx && size >= 4; }
+
+void gathered_fft(const double* in, double* out, uint32_t M, const double* table, Vectors vectors) {
+    if (M < 4) {
+        for (uint32_t i = 0; i < 2 * M; ++i) {
+            out[i] = in[i];
+        }
+        block_stages<Sse2>(out, 0, M, table);
+    } else if (avx_for(M, vectors)) {
+        avx_gathered_stages(in, out, M, table);
+    } else {
+        gathered_stages<Sse2>(in, out, M, table);
+    }
 }
 
-void complex_fft(double* z, uint32_t M)
-{
+void complex_fft_using(double* z, uint32_t M, Vectors vectors, RideAlong* along) {
     if (M <= 1) {
+        Riding riding = start_riding(along);
+        finish_riding(riding, along);
         return;
     }
-    uint32_t t = 1;
-    for (uint32_t h = 1; h < M; h *= 2, ++t) {
-        uint32_t L = 2 * h;
-        // The half-angle form gives cos(2*pi/L) - 1 without cancellation.
-        double s = kSineTable[t + 1];
-        double alpha = (s * -2.0) * s;
-        double beta = kSineTable[t];
-        double wr = 1.0;
-        double wi = 0.0;
-        for (uint32_t j = 0; j < h; ++j) {
-            for (uint32_t i = j; i < M; i += L) {
-                butterfly(&z[2 * i], &z[2 * (i + h)], wr, wi);
-            }
-            advance_twiddle(wr, wi, alpha, beta);
-        }
+    double table[4 * kBlock];
+    uint32_t block = M < kBlock ? M : kBlock;
+    fill_stage_table(table, block);
+    if (avx_for(block, vectors)) {
+        avx_all_stages(z, M, block, table, along);
+    } else {
+        all_stages<Sse2>(z, M, block, table, along);
     }
 }
+
+void complex_fft(double* z, uint32_t M) { complex_fft_using(z, M, best_vectors()); }

@@ -1,75 +1,230 @@
-#include <cmath>
+#include <emmintrin.h>
 
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "transform/passes.h"
+#include "transform/spectrum_passes.h"
+#include "common/trig.h"
 #include "transform/transform.h"
+#include "transform/twiddle.h"
 
 // 2*pi as a double; the origin phase is formed from exactly this value.
 static const double kTwoPi = 6.283185307179586;
 
-// w <- w * e^(i*theta), with alpha = cos(theta) - 1 and beta = sin(theta).
-// Both lines use the old wr: the recurrence steps from the last twiddle.
-static inline void advance_twiddle(double& wr, double& wi, double alpha, double beta)
-{
-    double old_wr = wr;
-    wr = old_wr + ((old_wr * alpha) - (wi * beta));
-    wi = wi + ((old_wr * beta) + (wi * alpha));
-}
+// After the complex transform z of the N/2 values (y(2j), y(2j+1)) come two
+// steps: the split step, which finishes bins j and M - j together from z(j)
+// and z(M - j) with the factor w_j of its own recurrence, and the rotation,
+// which multiplies bin k by c_k = dx * e^(i*k*phi) from a second recurrence.
+// Both recurrences depend on nothing but N, x0 and dx, so their values may
+// be produced ahead of their use, as long as each runs in its own order.
+// The rotation is the longest chain of dependent operations in the whole
+// transform (M steps), so it never runs alone: its lower half runs beside
+// complex_fft's recurrences, its upper half beside the sweep that finishes
+// the bins.
 
-// Separates the transform z of the N/2 complex values (y(2j), y(2j+1)) into the
-// transform of the N real values y. Bins j and M - j are finished together, so
-// the middle bin z(N/4) is its own partner and needs nothing.
-static void split_step(double* a, uint32_t N)
-{
-    uint32_t M = N / 2;
-    uint32_t t = 0;
-    while ((N >> t) > 1) {
-        ++t;
-    }
+namespace {
+
+// The split step's recurrence for the length N at its first value:
+// w_1 = (alpha + 1, beta) = e^(2*pi*i/N), then alpha and beta.
+void split_start(uint32_t N, double* split) {
+    uint32_t t = stage_count(N);
     double s = kSineTable[t + 1];
     double alpha = (s * -2.0) * s;
     double beta = kSineTable[t];
-    double wr = alpha + 1.0;
-    double wi = beta;
+    split[0] = alpha + 1.0;
+    split[1] = beta;
+    split[2] = alpha;
+    split[3] = beta;
+}
 
-    double a0 = a[0];
-    double a1 = a[1];
-    a[0] = a0 + a1;
-    a[1] = a0 - a1;
+// (a(0), a(1)) <- ((z0 + z1) * dx, (z0 - z1) * dx) for z(0) = (z0, z1): the
+// zero-frequency and Nyquist values, scaled but not rotated.
+void finish_end_values(const double* z, double* a, double dx) {
+    double z0 = z[0];
+    double z1 = z[1];
+    a[0] = (z0 + z1) * dx;
+    a[1] = (z0 - z1) * dx;
+}
 
-    for (uint32_t j = 1; j < N / 4; ++j) {
-        double* p = &a[2 * j];
-        double* q = &a[2 * (M - j)];
-        double h1r = 0.5 * (p[0] + q[0]);
-        double h1i = 0.5 * (p[1] - q[1]);
-        double h2r = 0.5 * (p[1] + q[1]);
-        double h2i = 0.5 * (q[0] - p[0]);
-        p[0] = (h1r + (wr * h2r)) - (wi * h2i);
-        p[1] = (h1i + (wr * h2i)) + (wi * h2r);
-        q[0] = (h1r - (wr * h2r)) + (wi * h2i);
-        q[1] = ((wr * h2i) - h1i) + (wi * h2r);
-        advance_twiddle(wr, wi, alpha, beta);
+// split_and_rotate (spectrum_passes.h) with the given sweeps, and
+// `unfolding` (if not null) stepped along.
+void finish_pairs(const double* z, double* a, uint32_t M, uint32_t first, uint32_t end, uint32_t base,
+                  const double* split_table, const double* rotation_table, Rotation& upper,
+                  Unfolding* unfolding, bool ahead, Vectors vectors) {
+    if (end <= first) {
+        return;
+    }
+    Unfolding idle = Unfolding();
+    Unfolding& u = unfolding != nullptr ? *unfolding : idle;
+    if (vectors == Vectors::kAvx) {
+        avx_split_and_rotate(z, a, M, first, end, base, split_table, rotation_table, upper, u, ahead);
+    } else {
+        split_and_rotate<Sse2>(z, a, M, first, end, base, split_table, rotation_table, upper, u, ahead);
     }
 }
 
-// Multiplies bin k = 1 ... M - 1 by dx * e^(i*k*phi). The factor is carried by
-// repeated multiplication with (cphi, sphi) so that cos and sin are called once;
-// the rotation and the step both use the old values of their pair.
-static void rotate_bins(double* a, uint32_t M, double cphi, double sphi, double dx)
-{
-    double cr = cphi * dx;
-    double ci = sphi * dx;
-    for (uint32_t k = 1; k < M; ++k) {
-        double re = a[2 * k];
-        double im = a[2 * k + 1];
-        a[2 * k] = (re * cr) - (im * ci);
-        a[2 * k + 1] = (im * cr) + (re * ci);
-        double old_cr = cr;
-        cr = (old_cr * cphi) - (ci * sphi);
-        ci = (ci * cphi) + (old_cr * sphi);
+// A transform of M <= kShortLimit complex values. First the factors of
+// complex_fft, of the split step and c_1 ... c_{M/2} of the rotation. The
+// butterflies then run on a copy, their first sweep reading its inputs from
+// their bit-reversed places, which spares the permutation a sweep of its
+// own. Last, one sweep does the split step and the rotation back into the
+// array, from the top pair down so that the upper bins M - j come in
+// increasing order and take their factors from the rotation recurrence as
+// it runs on.
+void short_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors vectors) {
+    uint32_t M = N / 2;
+    uint32_t half = M / 2;
+    double stage_table[4 * kShortLimit];
+    double split_table[kShortLimit];         // w_j at 2j, j = 1 ... M/2 - 1
+    double rotation_table[kShortLimit + 2];  // c_k at 2k, k = 1 ... M/2
+    double z[2 * kShortLimit];               // the complex transform
+
+    double split[4];
+    split_start(N, split);
+    if (vectors == Vectors::kAvx && M >= 4) {
+        avx_fill_short_tables(M, split, rotation, stage_table, split_table, rotation_table);
+    } else {
+        fill_short_tables(M, split, rotation, stage_table, split_table, rotation_table);
+    }
+
+    gathered_fft(a, z, M, stage_table, vectors);
+
+    finish_end_values(z, a, dx);
+    finish_pairs(z, a, M, 1, half, 0, split_table, rotation_table, rotation, nullptr, false, vectors);
+    // The middle bin z(M/2) is its own partner in the split step; N = 2 has
+    // no bins at all.
+    if (half > 0) {
+        __m128d middle = Sse2::load(z + 2 * half);
+        Sse2::store(a + 2 * half, rotated<Sse2>(middle, Sse2::load(rotation_table + 2 * half)));
     }
 }
 
-void real_spectrum(double* a, uint32_t N, double x0, double dx)
-{
+// A long transform marks the rotation and split recurrences of the lower
+// bins k = 1 ... M/2 every `spacing` steps (see RideAlong), at most
+// kMaxMarks times, and unfolds them a chunk of `spacing` values at a time.
+const uint32_t kMinSpacing = 64;
+const uint32_t kMaxSpacing = 4096;
+const uint32_t kMaxMarks = 4096;
+static_assert(uint64_t{kMaxMarks} * kMaxSpacing >= kMaxLength / 4,
+              "the marks must cover the lower bins of the longest transform");
+
+// The unfolding of chunk i (see long_spectrum) from its marks.
+Unfolding unfolding_of(uint32_t i, uint32_t spacing, const double* rotation_marks, const double* split_marks,
+                       const Rotation& step, const double* split_start, double* rotation_chunk,
+                       double* split_chunk) {
+    Unfolding u;
+    u.rotation = {rotation_marks[2 * i], rotation_marks[2 * i + 1], step.cphi, step.sphi};
+    u.split[0] = split_marks[2 * i];
+    u.split[1] = split_marks[2 * i + 1];
+    u.split[2] = split_start[2];
+    u.split[3] = split_start[3];
+    u.rotation_chunk = rotation_chunk;
+    u.split_chunk = split_chunk;
+    u.next = 0;
+    u.count = spacing;
+    return u;
+}
+
+void finish_unfolding(Unfolding& u) {
+    Unfold unfold = start_unfold(u);
+    while (unfold.next < unfold.count) {
+        unfold.step();
+    }
+    stop_unfold(unfold, u);
+}
+
+// A long transform. bit_reverse and complex_fft, with the rotation and the
+// split step's recurrences for the lower bins k = 1 ... M/2 riding along in
+// complex_fft's sweeps over the large stages and leaving marks every
+// `spacing` steps. Then one sweep does the split step and the rotation,
+// from the top pair j = M/2 - 1 down, so that the upper bins M - j come in
+// increasing order and take their factors from the rotation recurrence as
+// it runs on from c_{M/2 + 1}. The lower bins go in chunks of `spacing`,
+// chunk i for k = 1 + i*spacing ... (i+1)*spacing; their factors are
+// unfolded from the marks one chunk ahead, side by side with the sweep.
+void long_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors vectors) {
+    uint32_t M = N / 2;
+    uint32_t half = M / 2;
+    uint32_t spacing = half / kMaxMarks > kMinSpacing ? half / kMaxMarks : kMinSpacing;
+    double rotation_marks[2 * kMaxMarks];
+    double split_marks[2 * kMaxMarks];
+    RideAlong ride = {rotation, {}, half, spacing, rotation_marks, split_marks};
+    split_start(N, ride.split);
+
+    bit_reverse(a, M);
+    complex_fft_using(a, M, vectors, &ride);
+    finish_end_values(a, a, dx);
+
+    double rotation_chunk[2][2 * kMaxSpacing];
+    double split_chunk[2][2 * kMaxSpacing];
+    uint32_t i = half / spacing - 1;
+    Unfolding top = unfolding_of(i, spacing, rotation_marks, split_marks, rotation, ride.split,
+                                 rotation_chunk[i % 2], split_chunk[i % 2]);
+    finish_unfolding(top);
+    // The middle bin z(M/2), its own partner in the split step, ends the top chunk.
+    double* middle = a + 2 * size_t{half};
+    Sse2::store(middle,
+                rotated<Sse2>(Sse2::load(middle), Sse2::load(rotation_chunk[i % 2] + 2 * (spacing - 1))));
+    Rotation upper = ride.rotation;  // c_{M/2 + 1}
+    for (;; --i) {
+        uint32_t first = 1 + i * spacing;
+        uint32_t end = first + spacing < half ? first + spacing : half;
+        Unfolding next = Unfolding();
+        if (i > 0) {
+            next = unfolding_of(i - 1, spacing, rotation_marks, split_marks, rotation, ride.split,
+                                rotation_chunk[(i + 1) % 2], split_chunk[(i + 1) % 2]);
+        }
+        finish_pairs(a, a, M, first, end, first, split_chunk[i % 2], rotation_chunk[i % 2], upper, &next,
+                     true, vectors);
+        if (i == 0) {
+            break;
+        }
+        finish_unfolding(next);
+    }
+}
+
+}  // namespace
+
+// The factors of a short transform (see passes.h): the
+// recurrences side by side, so that their chains of dependent operations
+// overlap. complex_fft's stages go in two runs, the largest stage h = M/2
+// at entries M/2 ... M-1 and the others one after another at 1 ... M/2 - 1.
+void fill_short_tables(uint32_t M, const double* split_start_values, Rotation& carried, double* stage_table,
+                       double* split_table, double* rotation_table) {
+    Rotation rotation = carried;  // in registers: a store to a table cannot change it
+    uint32_t half = M / 2;
+    TwiddleRecurrence top = stage_recurrence(stage_count(M));
+    TwiddleRecurrence low = stage_recurrence(1);
+    uint32_t low_t = 1;
+    TwiddleRecurrence split = {_mm_loadu_pd(split_start_values), _mm_set1_pd(split_start_values[2]),
+                               _mm_set_pd(split_start_values[3], -split_start_values[3])};
+    for (uint32_t i = 0; i < half; ++i) {
+        put_twiddle(stage_table, half + i, top.w);
+        top.w = next_twiddle(top.w, top.alpha2, top.beta2);
+        rotation_table[2 * i + 2] = rotation.cr;
+        rotation_table[2 * i + 3] = rotation.ci;
+        next_rotation(rotation);
+        if (i == 0) {
+            continue;
+        }
+        if (i > 1 && (i & (i - 1)) == 0) {
+            low = stage_recurrence(++low_t);
+        }
+        put_twiddle(stage_table, i, low.w);
+        low.w = next_twiddle(low.w, low.alpha2, low.beta2);
+        _mm_storeu_pd(split_table + 2 * i, split.w);
+        split.w = next_twiddle(split.w, split.alpha2, split.beta2);
+    }
+    carried = rotation;
+}
+
+void real_spectrum(double* a, uint32_t N, double x0, double dx) {
+    real_spectrum_using(a, N, x0, dx, best_vectors());
+}
+
+void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors) {
     // A single value is its own zero-frequency sum; there is no Nyquist slot.
     if (N < 2) {
         if (N == 1) {
@@ -77,17 +232,15 @@ void real_spectrum(double* a, uint32_t N, double x0, double dx)
         }
         return;
     }
-    uint32_t M = N / 2;
-    bit_reverse(a, M);
-    complex_fft(a, M);
-    split_step(a, N);
-
     // Both products are formed before the division; N converts as unsigned.
     double phi = (x0 * kTwoPi) / (static_cast<double>(N) * dx);
-    double cphi = std::cos(phi);
-    double sphi = std::sin(phi);
+    double cphi = portable_cos(phi);
+    double sphi = portable_sin(phi);
+    Rotation rotation = {cphi * dx, sphi * dx, cphi, sphi};
 
-    a[0] = a[0] * dx;
-    a[1] = a[1] * dx;
-    rotate_bins(a, M, cphi, sphi, dx);
+    if (N / 2 <= kShortLimit) {
+        short_spectrum(a, N, rotation, dx, vectors);
+    } else {
+        long_spectrum(a, N, rotation, dx, vectors);
+    }
 }

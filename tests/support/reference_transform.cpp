@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/trig.h"
 #include "transform/transform.h"
 
 // Copied from the first, straightforward version of src/transform and kept
@@ -9,8 +10,7 @@
 
 static const double kTwoPi = 6.283185307179586;
 
-static void swap_complex(double* z, uint32_t i, uint32_t j)
-{
+static void swap_complex(double* z, uint32_t i, uint32_t j) {
     double re = z[2 * i];
     double im = z[2 * i + 1];
     z[2 * i] = z[2 * j];
@@ -19,8 +19,7 @@ static void swap_complex(double* z, uint32_t i, uint32_t j)
     z[2 * j + 1] = im;
 }
 
-void reference_bit_reverse(double* z, uint32_t M)
-{
+void reference_bit_reverse(double* z, uint32_t M) {
     if (M <= 2) {
         return;
     }
@@ -38,8 +37,7 @@ void reference_bit_reverse(double* z, uint32_t M)
     }
 }
 
-static void butterfly(double* p, double* q, double wr, double wi)
-{
+static void butterfly(double* p, double* q, double wr, double wi) {
     double tr = (q[0] * wr) - (q[1] * wi);
     double ti = (q[1] * wr) + (q[0] * wi);
     q[0] = p[0] - tr;
@@ -48,15 +46,13 @@ static void butterfly(double* p, double* q, double wr, double wi)
     p[1] = p[1] + ti;
 }
 
-static void advance_twiddle(double& wr, double& wi, double alpha, double beta)
-{
+static void advance_twiddle(double& wr, double& wi, double alpha, double beta) {
     double old_wr = wr;
     wr = old_wr + ((old_wr * alpha) - (wi * beta));
     wi = wi + ((old_wr * beta) + (wi * alpha));
 }
 
-void reference_complex_fft(double* z, uint32_t M)
-{
+void reference_complex_fft(double* z, uint32_t M) {
     if (M <= 1) {
         return;
     }
@@ -77,8 +73,7 @@ void reference_complex_fft(double* z, uint32_t M)
     }
 }
 
-static void split_step(double* a, uint32_t N)
-{
+static void split_step(double* a, uint32_t N) {
     uint32_t M = N / 2;
     uint32_t t = 0;
     while ((N >> t) > 1) {
@@ -110,8 +105,7 @@ static void split_step(double* a, uint32_t N)
     }
 }
 
-static void rotate_bins(double* a, uint32_t M, double cphi, double sphi, double dx)
-{
+static void rotate_bins(double* a, uint32_t M, double cphi, double sphi, double dx) {
     double cr = cphi * dx;
     double ci = sphi * dx;
     for (uint32_t k = 1; k < M; ++k) {
@@ -125,8 +119,7 @@ static void rotate_bins(double* a, uint32_t M, double cphi, double sphi, double 
     }
 }
 
-void reference_real_spectrum(double* a, uint32_t N, double x0, double dx)
-{
+void reference_real_spectrum(double* a, uint32_t N, double x0, double dx) {
     if (N < 2) {
         if (N == 1) {
             a[0] = a[0] * dx;
@@ -139,8 +132,8 @@ void reference_real_spectrum(double* a, uint32_t N, double x0, double dx)
     split_step(a, N);
 
     double phi = (x0 * kTwoPi) / (static_cast<double>(N) * dx);
-    double cphi = std::cos(phi);
-    double sphi = std::sin(phi);
+    double cphi = portable_cos(phi);
+    double sphi = portable_sin(phi);
 
     a[0] = a[0] * dx;
     a[1] = a[1] * dx;

@@ -1,0 +1,179 @@
+// The twiddle recurrences of complex_fft and real_spectrum, one step at a
+// time in a single SSE2 register. Internal to src/transform.
+//
+// Every value a recurrence hands out is the same double, bit for bit, as the
+// step-by-step loop of the straightforward transform gives: each step keeps
+// its operations and their grouping, and a recurrence may be stopped and
+// continued later, so its values can be produced in chunks.
+#pragma once
+
+#include <emmintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "transform/passes.h"
+#include "transform/transform.h"
+
+namespace {
+
+// w <- w + ((w*alpha) - (wi*beta), ...) for the stage of length L = 2^t, held
+// as w = [wr, wi], alpha2 = [alpha, alpha], beta2 = [-beta, beta]:
+//   wr + ((wr*alpha) + (wi*(-beta))) = wr + ((wr*alpha) - (wi*beta))
+//   wi + ((wi*alpha) + (wr*beta))    = wi + ((wr*beta) + (wi*alpha))
+// since the negation of the constant is exact and a sum of two terms does not
+// depend on their order.
+struct TwiddleRecurrence {
+    __m128d w;
+    __m128d alpha2;
+    __m128d beta2;
+};
+
+// log2 of a power of two.
+inline uint32_t stage_count(size_t size) {
+    uint32_t stages = 0;
+    while ((size >> stages) > 1) {
+        ++stages;
+    }
+    return stages;
+}
+
+// alpha = cos(2*pi/L) - 1 by the half-angle form, without cancellation.
+inline TwiddleRecurrence stage_recurrence(uint32_t t) {
+    double s = kSineTable[t + 1];
+    double alpha = (s * -2.0) * s;
+    double beta = kSineTable[t];
+    return {_mm_set_pd(0.0, 1.0), _mm_set1_pd(alpha), _mm_set_pd(beta, -beta)};
+}
+
+inline __m128d next_twiddle(__m128d w, __m128d alpha2, __m128d beta2) {
+    __m128d swapped = _mm_shuffle_pd(w, w, 1);
+    return _mm_add_pd(w, _mm_add_pd(_mm_mul_pd(w, alpha2), _mm_mul_pd(swapped, beta2)));
+}
+
+// c_k -> c_{k+1} of the rotation recurrence; both lines use the old cr.
+// Kept in scalars: the step is the longest chain of dependent operations in
+// the whole transform, and a scalar step is the shortest way through it.
+inline void next_rotation(Rotation& r) {
+    double old_cr = r.cr;
+    r.cr = (old_cr * r.cphi) - (r.ci * r.sphi);
+    r.ci = (r.ci * r.cphi) + (old_cr * r.sphi);
+}
+
+// Twiddle tables hold each factor w_j = (wr, wi) as the butterflies use it,
+// [wr, wr] and [-wi, wi], in blocks of two factors:
+//   doubles 8k ... 8k+3:   wr(2k), wr(2k), wr(2k+1), wr(2k+1)
+//   doubles 8k+4 ... 8k+7: -wi(2k), wi(2k), -wi(2k+1), wi(2k+1)
+// so that a vector of one or two complex values finds the factors of as
+// many neighbours in one load each. [wr, wr] of entry j is at
+// factor_offset(j), [-wi, wi] kFactorIm doubles further.
+const size_t kFactorIm = 4;
+
+inline size_t factor_offset(size_t j) { return (j >> 1) * 8 + (j & 1) * 2; }
+
+// Stores w = [wr, wi] as entry j of a table. The factors of a recurrence
+// are finite, so -wi is exact.
+inline void put_twiddle(double* table, size_t j, __m128d w) {
+    double* entry = table + factor_offset(j);
+    _mm_storeu_pd(entry, _mm_unpacklo_pd(w, w));
+    _mm_storeu_pd(entry + kFactorIm, _mm_mul_pd(_mm_unpackhi_pd(w, w), _mm_set_pd(1.0, -1.0)));
+}
+
+// A RideAlong (passes.h) inside a loop, one step per call while steps are
+// left. Meant to be copied into the loop's own variables, so that it lives
+// in registers there.
+struct Riding {
+    Rotation c;
+    TwiddleRecurrence split;
+    uint32_t left;
+    uint32_t until_mark;
+    uint32_t spacing;
+    double* rotation_marks;
+    double* split_marks;
+
+    void step() {
+        if (left == 0) {
+            return;
+        }
+        if (until_mark == 0) {
+            rotation_marks[0] = c.cr;
+            rotation_marks[1] = c.ci;
+            rotation_marks += 2;
+            _mm_storeu_pd(split_marks, split.w);
+            split_marks += 2;
+            until_mark = spacing;
+        }
+        next_rotation(c);
+        split.w = next_twiddle(split.w, split.alpha2, split.beta2);
+        --until_mark;
+        --left;
+    }
+};
+
+inline Riding start_riding(const RideAlong* along) {
+    if (along == nullptr) {
+        Riding idle = Riding();
+        return idle;
+    }
+    const double* s = along->split;
+    TwiddleRecurrence split = {_mm_set_pd(s[1], s[0]), _mm_set1_pd(s[2]), _mm_set_pd(s[3], -s[3])};
+    return {along->rotation,   split, along->steps, 0, along->spacing, along->rotation_marks,
+            along->split_marks};
+}
+
+inline void finish_riding(Riding& riding, RideAlong* along) {
+    while (riding.left > 0) {
+        riding.step();
+    }
+    if (along != nullptr) {
+        along->rotation = riding.c;
+    }
+}
+
+// Writes the next `count` factors of each of the `n` recurrences to entries
+// 0 ... count-1 of its table, with `riding` alongside. The recurrences are
+// independent, so stepping them side by side keeps several multiplications
+// in flight at once.
+template <int n>
+void fill_twiddles(TwiddleRecurrence* r, double* const* tables, size_t count, Riding& riding) {
+    __m128d w[n];
+    for (int s = 0; s < n; ++s) {
+        w[s] = r[s].w;
+    }
+    Riding ride = riding;
+    for (size_t j = 0; j < count; ++j) {
+        for (int s = 0; s < n; ++s) {
+            put_twiddle(tables[s], j, w[s]);
+            w[s] = next_twiddle(w[s], r[s].alpha2, r[s].beta2);
+        }
+        ride.step();
+    }
+    riding = ride;
+    for (int s = 0; s < n; ++s) {
+        r[s].w = w[s];
+    }
+}
+
+// Fills entries 1 ... size-1 of a table with the factors of the stages
+// h = 1, 2, 4, ... size/2: stage h at entries h ... 2h-1, so w_j of stage h is
+// entry h + j. The largest stage runs alongside all smaller ones together.
+inline void fill_stage_table(double* table, uint32_t size) {
+    uint32_t half = size / 2;
+    TwiddleRecurrence top = stage_recurrence(stage_count(size));
+    TwiddleRecurrence low = stage_recurrence(1);
+    uint32_t low_t = 1;
+    for (uint32_t i = 0; i < half; ++i) {
+        put_twiddle(table, half + i, top.w);
+        top.w = next_twiddle(top.w, top.alpha2, top.beta2);
+        if (i == 0) {
+            continue;
+        }
+        if ((i & (i - 1)) == 0 && i > 1) {
+            low = stage_recurrence(++low_t);
+        }
+        put_twiddle(table, i, low.w);
+        low.w = next_twiddle(low.w, low.alpha2, low.beta2);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// Vector types for the transform's sweeps. Internal to src/transform.
+//
+// A policy P names a vector type P::V that holds P::kWidth complex values
+// (re, im) side by side, and the few operations the sweeps use. Sse2 is the
+// baseline of both builds; the AVX policy lives in avx_passes.cpp, the one
+// file compiled for AVX. Everything here is in an unnamed namespace, so each
+// file gets its own copies, compiled for its own instructions.
+#pragma once
+
+#include <emmintrin.h>
+
+#include <cstddef>
+
+namespace {
+
+struct Sse2 {
+    using V = __m128d;
+    static constexpr size_t kWidth = 1;
+    static V load(const double* p) { return _mm_loadu_pd(p); }
+    static void store(double* p, V v) { _mm_storeu_pd(p, v); }
+    static V add(V a, V b) { return _mm_add_pd(a, b); }
+    static V sub(V a, V b) { return _mm_sub_pd(a, b); }
+    static V mul(V a, V b) { return _mm_mul_pd(a, b); }
+    static V broadcast(double x) { return _mm_set1_pd(x); }
+    static V complex(double re, double im) { return _mm_set_pd(im, re); }
+    // [-1, 1] per complex.
+    static V minus_plus() { return _mm_set_pd(1.0, -1.0); }
+    // (re, im) -> (im, re) in every complex.
+    static V swap(V a) { return _mm_shuffle_pd(a, a, 1); }
+    // (re, im) -> (re, re) and (im, im).
+    static V dup_re(V a) { return _mm_unpacklo_pd(a, a); }
+    static V dup_im(V a) { return _mm_unpackhi_pd(a, a); }
+    // re from b, im from a, in every complex.
+    static V re_from(V a, V b) { return _mm_move_sd(a, b); }
+    // (a.im, b.re) in every complex.
+    static V im_re(V a, V b) { return _mm_shuffle_pd(a, b, 1); }
+    // The complex values in the opposite order.
+    static V reversed(V a) { return a; }
+};
+
+}  // namespace

@@ -1,0 +1,366 @@
+// The fast transform against the straightforward one, bit for bit.
+//
+// bit_reverse, complex_fft and real_spectrum reorder the work (tiles, blocks,
+// several stages per sweep, factors produced in chunks, vector registers) but
+// must leave every double exactly as the plain loops of
+// tests/support/reference_transform.cpp give it. Every length that takes a
+// different path is covered: each power of two up to 2^20 complex values and
+// 2^21 real values, which goes past the block size, through every grouping
+// of the large stages and past the L2 cache.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/reference_transform.h"
+#include "transform/passes.h"
+#include "transform/spectrum_passes.h"
+#include "transform/transform.h"
+
+namespace {
+
+uint64_t bits_of(double v) {
+    uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+double from_bits(uint64_t b) {
+    double v;
+    std::memcpy(&v, &b, sizeof v);
+    return v;
+}
+
+// Same bytes, or the first slot that differs, in hex and decimal.
+::testing::AssertionResult same_doubles(const std::vector<double>& got, const std::vector<double>& want) {
+    if (got.size() == want.size() && std::memcmp(got.data(), want.data(), got.size() * sizeof(double)) == 0) {
+        return ::testing::AssertionSuccess();
+    }
+    size_t differing = 0;
+    size_t first = got.size();
+    for (size_t i = 0; i < got.size(); ++i) {
+        if (bits_of(got[i]) != bits_of(want[i])) {
+            if (first == got.size()) {
+                first = i;
+            }
+            ++differing;
+        }
+    }
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "%zu of %zu doubles differ; first at %zu: got %a (%.17g), want %a (%.17g)", differing,
+                  got.size(), first, got[first], got[first], want[first], want[first]);
+    return ::testing::AssertionFailure() << text;
+}
+
+// The kinds of data the tests draw. Each value is built from random bits, so
+// every platform draws the same data.
+enum class Kind {
+    kUniform,  // [-1, 1): the common case
+    kWild,     // every binade from subnormal to 2^900, signed zeros, exact small integers
+    kSparse,   // mostly +0.0 and -0.0: the signs of zero sums and products
+    kZeros,    // only +0.0 and -0.0: every sum and product of the transform is a signed zero
+    kLevel,    // one value repeated: exact cancellations leave signed zeros everywhere
+    kHuge,     // near the largest double: sums overflow, inf - inf makes NaN
+};
+
+const Kind kKinds[] = {Kind::kUniform, Kind::kWild, Kind::kSparse, Kind::kZeros, Kind::kLevel, Kind::kHuge};
+
+const char* name_of(Kind kind) {
+    switch (kind) {
+        case Kind::kUniform:
+            return "uniform";
+        case Kind::kWild:
+            return "wild";
+        case Kind::kSparse:
+            return "sparse";
+        case Kind::kZeros:
+            return "zeros";
+        case Kind::kLevel:
+            return "level";
+        case Kind::kHuge:
+            return "huge";
+    }
+    return "?";
+}
+
+double draw(std::mt19937_64& rng, Kind kind) {
+    uint64_t r = rng();
+    uint64_t sign = (r & 1) << 63;
+    uint64_t fraction = (r >> 1) & ((uint64_t{1} << 52) - 1);
+    unsigned pick = static_cast<unsigned>(r >> 56);  // 0 ... 255
+    switch (kind) {
+        case Kind::kUniform:
+            return static_cast<double>(r >> 11) * 0x1p-52 - 1.0;
+        case Kind::kWild: {
+            if (pick < 24) {
+                return from_bits(sign);  // +0.0 or -0.0
+            }
+            if (pick < 40) {
+                return from_bits(sign | fraction);  // subnormal
+            }
+            if (pick < 56) {
+                return static_cast<double>(static_cast<int>(pick % 7) - 3);  // small integers
+            }
+            // Exponents of -1022 ... 900: sums of 2^21 values stay finite.
+            uint64_t exponent = 1 + (rng() % 1923);
+            return from_bits(sign | (exponent << 52) | fraction);
+        }
+        case Kind::kSparse:
+            if (pick < 8) {
+                return static_cast<double>(r >> 11) * 0x1p-52 - 1.0;
+            }
+            return from_bits(sign);
+        case Kind::kZeros:
+            return from_bits(sign);
+        case Kind::kLevel:
+            return -2.5;
+        case Kind::kHuge:
+            // Exponents of 2^1009 ... 2^1023: a few stages of sums overflow.
+            return from_bits(sign | ((uint64_t{0x7f0} + pick % 15) << 52) | fraction);
+    }
+    return 0.0;
+}
+
+std::vector<double> draw_values(size_t count, Kind kind, uint64_t seed) {
+    std::mt19937_64 rng(seed);
+    std::vector<double> v(count);
+    for (double& x : v) {
+        x = draw(rng, kind);
+    }
+    return v;
+}
+
+// The SSE2 sweeps always, the AVX ones where this processor has AVX.
+std::vector<Vectors> vector_kinds() {
+    std::vector<Vectors> kinds = {Vectors::kSse2};
+    if (processor_has(Vectors::kAvx)) {
+        kinds.push_back(Vectors::kAvx);
+    }
+    return kinds;
+}
+
+const char* name_of(Vectors vectors) { return vectors == Vectors::kAvx ? "AVX" : "SSE2"; }
+
+// Fewer draws for the longer lengths keep the whole file to a few seconds.
+uint32_t rounds_for(uint32_t length) { return length <= 4096 ? 4 : length <= 65536 ? 2 : 1; }
+
+// ---------------------------------------------------------------------------
+
+// The permutation alone, on values that name their slot: every length up to
+// 2^20, each tile size and the middle bits of both parities.
+TEST(FastTransform, BitReverseMovesEveryValueLikeTheReference) {
+    for (uint32_t M = 1; M <= (1u << 20); M *= 2) {
+        std::vector<double> got(2 * size_t{M});
+        for (size_t i = 0; i < got.size(); ++i) {
+            got[i] = static_cast<double>(i);
+        }
+        std::vector<double> want = got;
+        bit_reverse(got.data(), M);
+        reference_bit_reverse(want.data(), M);
+        EXPECT_TRUE(same_doubles(got, want)) << "M = " << M;
+    }
+}
+
+// bit_reverse then complex_fft, every length up to 2^20 complex values.
+TEST(FastTransform, ComplexFftMatchesReferenceBits) {
+    for (uint32_t M = 1; M <= (1u << 20); M *= 2) {
+        for (Kind kind : kKinds) {
+            for (uint32_t round = 0; round < rounds_for(M); ++round) {
+                std::vector<double> input = draw_values(2 * size_t{M}, kind, 31 * M + round);
+                std::vector<double> want = input;
+                reference_bit_reverse(want.data(), M);
+                reference_complex_fft(want.data(), M);
+                for (Vectors vectors : vector_kinds()) {
+                    std::vector<double> got = input;
+                    bit_reverse(got.data(), M);
+                    complex_fft_using(got.data(), M, vectors);
+                    EXPECT_TRUE(same_doubles(got, want)) << name_of(vectors) << ", M = " << M << ", "
+                                                         << name_of(kind) << " data, round " << round;
+                }
+            }
+        }
+    }
+}
+
+// complex_fft on data that are not in bit-reversed order is still the same
+// arithmetic: the stages must not depend on what bit_reverse did. The public
+// routine takes the best sweeps of this processor.
+TEST(FastTransform, ComplexFftAloneMatchesReferenceBits) {
+    for (uint32_t M : {8u, 2048u, 1u << 17}) {
+        std::vector<double> got = draw_values(2 * size_t{M}, Kind::kWild, M + 5);
+        std::vector<double> want = got;
+        complex_fft(got.data(), M);
+        reference_complex_fft(want.data(), M);
+        EXPECT_TRUE(same_doubles(got, want)) << "M = " << M;
+    }
+}
+
+// The whole spectrum, every length up to 2^21 real values, with origins that
+// make the rotation trivial (x0 = 0), ordinary, far away and negative, steps
+// from tiny to large, and one whose phase overflows to a NaN.
+TEST(FastTransform, RealSpectrumMatchesReferenceBits) {
+    struct Placement {
+        double x0;
+        double dx;
+    };
+    const Placement placements[] = {
+        {0.0, 1.0}, {0.125, 0.001}, {-3.75e5, 0.5}, {12.0, 0x1.8p-1000}, {0x1p1023, 0x1p1020},
+    };
+    const uint32_t count = sizeof placements / sizeof placements[0];
+    for (uint32_t N = 1; N <= (1u << 21); N *= 2) {
+        for (Kind kind : kKinds) {
+            for (uint32_t round = 0; round < rounds_for(N); ++round) {
+                const Placement& at = placements[(round + static_cast<uint32_t>(kind) + N % 3) % count];
+                std::vector<double> input = draw_values(N, kind, 17 * N + round);
+                std::vector<double> want = input;
+                reference_real_spectrum(want.data(), N, at.x0, at.dx);
+                for (Vectors vectors : vector_kinds()) {
+                    std::vector<double> got = input;
+                    real_spectrum_using(got.data(), N, at.x0, at.dx, vectors);
+                    EXPECT_TRUE(same_doubles(got, want))
+                        << name_of(vectors) << ", N = " << N << ", " << name_of(kind)
+                        << " data, x0 = " << at.x0 << ", dx = " << at.dx;
+                }
+            }
+        }
+    }
+}
+
+// The public routine, with the best sweeps of this processor.
+TEST(FastTransform, RealSpectrumAloneMatchesReferenceBits) {
+    for (uint32_t N : {16u, 4096u, 1u << 18}) {
+        std::vector<double> got = draw_values(N, Kind::kUniform, N + 3);
+        std::vector<double> want = got;
+        real_spectrum(got.data(), N, 0.5, 0.01);
+        reference_real_spectrum(want.data(), N, 0.5, 0.01);
+        EXPECT_TRUE(same_doubles(got, want)) << "N = " << N;
+    }
+}
+
+// The sweep that finishes the bins, on values a transform seldom leaves: a
+// complex transform of real data keeps few exact zeros, so the split step's
+// signed zeros (and its NaN signs) get their own check here, with random
+// values, factors and signs against the straightforward formulas, line by
+// line as the scalar loop has them.
+TEST(FastTransform, FinalSweepKeepsSignedZerosAndNaNs) {
+    const uint32_t M = 64;
+    const uint32_t first = 1;
+    const uint32_t end = M / 2;
+    std::mt19937_64 rng(2024);
+    auto value = [&rng]() {
+        uint64_t r = rng();
+        double sign = (r & 1) ? -1.0 : 1.0;
+        switch ((r >> 1) % 8) {
+            case 0:
+            case 1:
+            case 2:
+                return sign * 0.0;
+            case 3:
+                return sign * INFINITY;
+            case 4:
+                return from_bits(0xfff8000000000000u);  // the default NaN of invalid arithmetic
+            default:
+                return sign * static_cast<double>((r >> 8) % 5);
+        }
+    };
+    for (Vectors vectors : vector_kinds()) {
+        for (int round = 0; round < 200; ++round) {
+            std::vector<double> z(2 * M), split(2 * M), rotation(2 * M);
+            for (size_t i = 0; i < z.size(); ++i) {
+                z[i] = value();
+                // Factors are finite; zeros of either sign and small integers.
+                double f = value();
+                split[i] = std::isfinite(f) ? f : 0.5;
+                double c = value();
+                rotation[i] = std::isfinite(c) ? c : -1.0;
+            }
+            Rotation upper = {value(), value(), 0.75, -0.5};
+            if (!std::isfinite(upper.cr) || !std::isfinite(upper.ci)) {
+                upper.cr = -0.0;
+                upper.ci = 1.0;
+            }
+
+            // The formulas of the straightforward split step and rotation.
+            std::vector<double> want = z;
+            Rotation c = upper;
+            for (uint32_t j = end - 1; j >= first; --j) {
+                double* pj = &want[2 * j];
+                double* qj = &want[2 * (M - j)];
+                double wr = split[2 * j];
+                double wi = split[2 * j + 1];
+                double h1r = 0.5 * (pj[0] + qj[0]);
+                double h1i = 0.5 * (pj[1] - qj[1]);
+                double h2r = 0.5 * (pj[1] + qj[1]);
+                double h2i = 0.5 * (qj[0] - pj[0]);
+                double pr = (h1r + (wr * h2r)) - (wi * h2i);
+                double pi = (h1i + (wr * h2i)) + (wi * h2r);
+                double qr = (h1r - (wr * h2r)) + (wi * h2i);
+                double qi = ((wr * h2i) - h1i) + (wi * h2r);
+                double cr = rotation[2 * j];
+                double ci = rotation[2 * j + 1];
+                pj[0] = (pr * cr) - (pi * ci);
+                pj[1] = (pi * cr) + (pr * ci);
+                qj[0] = (qr * c.cr) - (qi * c.ci);
+                qj[1] = (qi * c.cr) + (qr * c.ci);
+                double old_cr = c.cr;
+                c.cr = (old_cr * c.cphi) - (c.ci * c.sphi);
+                c.ci = (c.ci * c.cphi) + (old_cr * c.sphi);
+            }
+
+            std::vector<double> got(2 * M);
+            Rotation got_upper = upper;
+            Unfolding idle = Unfolding();
+            if (vectors == Vectors::kAvx) {
+                avx_split_and_rotate(z.data(), got.data(), M, first, end, 0, split.data(), rotation.data(),
+                                     got_upper, idle, false);
+            } else {
+                split_and_rotate<Sse2>(z.data(), got.data(), M, first, end, 0, split.data(), rotation.data(),
+                                       got_upper, idle, false);
+            }
+            for (uint32_t i : {0u, 1u, 2 * (M / 2), 2 * (M / 2) + 1}) {
+                got[i] = want[i];  // not pairs of the sweep
+            }
+            ASSERT_TRUE(same_doubles(got, want)) << name_of(vectors) << ", round " << round;
+            EXPECT_EQ(bits_of(got_upper.cr), bits_of(c.cr));
+            EXPECT_EQ(bits_of(got_upper.ci), bits_of(c.ci));
+        }
+    }
+}
+
+// The guard for the tests above: the huge data really do reach infinities
+// and NaNs (alongside finite values at M = 32, nothing but NaNs at larger M),
+// and the wild data subnormals and signed zeros, so those paths are compared
+// and not just assumed.
+TEST(FastTransform, DataReachTheSpecialValues) {
+    std::vector<double> huge = draw_values(2 * 32, Kind::kHuge, 31 * 32);
+    reference_bit_reverse(huge.data(), 32);
+    reference_complex_fft(huge.data(), 32);
+    size_t infinite = 0;
+    size_t nan = 0;
+    for (double v : huge) {
+        infinite += std::isinf(v) ? 1 : 0;
+        nan += std::isnan(v) ? 1 : 0;
+    }
+    EXPECT_GT(infinite, 0u);
+    EXPECT_GT(nan, 0u);
+    EXPECT_LT(infinite + nan, huge.size());
+
+    std::vector<double> wild = draw_values(4096, Kind::kWild, 7);
+    size_t subnormal = 0;
+    size_t negative_zero = 0;
+    for (double v : wild) {
+        subnormal += (std::fpclassify(v) == FP_SUBNORMAL) ? 1 : 0;
+        negative_zero += (v == 0.0 && std::signbit(v)) ? 1 : 0;
+    }
+    EXPECT_GT(subnormal, 0u);
+    EXPECT_GT(negative_zero, 0u);
+}
+
+}  // namespace
