@@ -163,7 +163,9 @@ std::string reference_format(double value, int precision) {
         std::snprintf(tail, sizeof tail, "e%c%03d", exponent < 0 ? '-' : '+', std::abs(exponent));
         return sign + without_trailing_zeros(kept.substr(0, 1) + "." + kept.substr(1)) + tail;
     }
-    if (exponent < 0) return sign + without_trailing_zeros("0." + std::string(static_cast<size_t>(-exponent - 1), '0') + kept);
+    if (exponent < 0)
+        return sign +
+               without_trailing_zeros("0." + std::string(static_cast<size_t>(-exponent - 1), '0') + kept);
     const size_t whole = static_cast<size_t>(exponent + 1);
     return sign + without_trailing_zeros(kept.substr(0, whole) + "." + kept.substr(whole));
 }
@@ -184,11 +186,17 @@ double near_tie(std::mt19937_64& rng, int precision) {
 double random_value(std::mt19937_64& rng, int kind, int precision) {
     const uint64_t r = rng();
     switch (kind) {
-        case 0: return from_bits(r);                                    // anything, any exponent
-        case 1: return from_bits(r & 0x800FFFFFFFFFFFFFu);              // subnormal
-        case 2: return near_tie(rng, precision);
-        case 3: return std::ldexp(static_cast<double>(r % 1048576), -static_cast<int>(rng() % 64));  // k / 2^n
-        default: return static_cast<double>(999999000 + static_cast<int64_t>(r % 2000)) / 1e9 * std::pow(10.0, static_cast<double>(rng() % 40) - 20);
+        case 0:
+            return from_bits(r);  // anything, any exponent
+        case 1:
+            return from_bits(r & 0x800FFFFFFFFFFFFFu);  // subnormal
+        case 2:
+            return near_tie(rng, precision);
+        case 3:
+            return std::ldexp(static_cast<double>(r % 1048576), -static_cast<int>(rng() % 64));  // k / 2^n
+        default:
+            return static_cast<double>(999999000 + static_cast<int64_t>(r % 2000)) / 1e9 *
+                   std::pow(10.0, static_cast<double>(rng() % 40) - 20);
     }
 }
 

@@ -1,7 +1,6 @@
 // Loading: the size limits, their order, the zero byte and the room of the sample array.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,7 +48,8 @@ TEST(LoadInputFile, SizeLimitsInOrder) {
     EXPECT_EQ(load(dir.path, &text, &samples), "Error: CreateFile(GENERIC_READ, FILE_SHARE_READ) failed");
     EXPECT_EQ(load(write_file(dir, "empty", ""), &text, &samples), "Warning: Empty file");
     EXPECT_EQ(load(sparse_file(dir, "limit", 268435456), &text, &samples), "Error: File too large");
-    EXPECT_EQ(load(sparse_file(dir, "beyond32", 0x100000000LL + 10), &text, &samples), "Error: File too large");
+    EXPECT_EQ(load(sparse_file(dir, "beyond32", 0x100000000LL + 10), &text, &samples),
+              "Error: File too large");
     // Its sample array request is 8 * 0 bytes, which the page allocator refuses.
     EXPECT_EQ(load(write_file(dir, "one", "5"), &text, &samples), "Error: Out of memory (data array)");
 }
@@ -71,8 +71,8 @@ TEST(LoadInputFile, RoomIsThePageRoundedRequest) {
         uint32_t room;
     };
     const Case cases[] = {
-        {"0 1\n1 2", 256},           // request 24 bytes, one page
-        {"12", 256},                 // request 8 bytes
+        {"0 1\n1 2", 256},              // request 24 bytes, one page
+        {"12", 256},                    // request 8 bytes
         {std::string(1024, ' '), 256},  // request 4096 bytes, exactly one page
         {std::string(1025, ' '), 256},
         {std::string(1026, ' '), 512},  // request 4104 bytes, two pages

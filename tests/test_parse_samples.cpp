@@ -62,9 +62,19 @@ TEST(ParseSamples, RecordsFromLines) {
         {"sign directly after x starts y", "1-2\n1+2\n", {{1, -2}, {1, 2}}},
         {"second point starts y", "1.2.3\n1e5x\n", {{1.2, 0.3}, {100000, 0}}},
         {"e without digits ends x", "1e\n2 3\n", {{1, 0}, {2, 3}}},
-        {"byte 0xA0 is no separator", "1\xA0" "5\n2 3\n", {{1, 0}, {2, 3}}},
-        {"byte-order mark spoils the first line", "\xEF\xBB\xBF" "7 9\n1 2\n", {{0, 0}, {1, 2}}},
-        {"a zero byte ends the text", std::string("0 1\n1 2\n\0" "9 9\n", 13), {{0, 1}, {1, 2}}},
+        {"byte 0xA0 is no separator",
+         "1\xA0"
+         "5\n2 3\n",
+         {{1, 0}, {2, 3}}},
+        {"byte-order mark spoils the first line",
+         "\xEF\xBB\xBF"
+         "7 9\n1 2\n",
+         {{0, 0}, {1, 2}}},
+        {"a zero byte ends the text",
+         std::string("0 1\n1 2\n\0"
+                     "9 9\n",
+                     13),
+         {{0, 1}, {1, 2}}},
         {"third column ignored", "0 1 2\n1 2 3\n", {{0, 1}, {1, 2}}},
     };
     for (const RecordCase& c : cases) {

@@ -74,15 +74,41 @@ const double kInf = HUGE_VAL;
 // forms a standard strtod takes that this syntax does not.
 TEST(ReadNumberTest, SyntaxBoundaries) {
     const Case cases[] = {
-        {"1e", 1.0, 1},       {"1e+", 1.0, 1},        {"1E-x", 1.0, 1},        {"1ee5", 1.0, 1},
-        {"1-2", 1.0, 1},      {"1+2", 1.0, 1},        {"1,5", 1.0, 1},         {"1.2.3", 0x1.3333333333333p+0, 3},
-        {"1d3", 1000.0, 3},   {"1D3", 1000.0, 3},     {"2.5D-3", 0x1.47ae147ae147bp-9, 6},
-        {"1E+2", 100.0, 4},   {"1e0001", 10.0, 6},    {"1e5x", 100000.0, 3},   {"5.e3", 5000.0, 4},
-        {".5", 0.5, 2},       {"5.", 5.0, 2},         {"-.5", -0.5, 3},        {"+.5", 0.5, 3},
-        {"00012", 12.0, 5},   {"+", 0.0, 0},          {"-", 0.0, 0},           {".", 0.0, 0},
-        {"-.", 0.0, 0},       {".e5", 0.0, 0},        {"e5", 0.0, 0},          {" 1", 0.0, 0},
-        {"0x10", 0.0, 1},     {"inf", 0.0, 0},        {"-infinity", 0.0, 0},   {"nan", 0.0, 0},
-        {"\xA0" "1", 0.0, 0}, {"", 0.0, 0},
+        {"1e", 1.0, 1},
+        {"1e+", 1.0, 1},
+        {"1E-x", 1.0, 1},
+        {"1ee5", 1.0, 1},
+        {"1-2", 1.0, 1},
+        {"1+2", 1.0, 1},
+        {"1,5", 1.0, 1},
+        {"1.2.3", 0x1.3333333333333p+0, 3},
+        {"1d3", 1000.0, 3},
+        {"1D3", 1000.0, 3},
+        {"2.5D-3", 0x1.47ae147ae147bp-9, 6},
+        {"1E+2", 100.0, 4},
+        {"1e0001", 10.0, 6},
+        {"1e5x", 100000.0, 3},
+        {"5.e3", 5000.0, 4},
+        {".5", 0.5, 2},
+        {"5.", 5.0, 2},
+        {"-.5", -0.5, 3},
+        {"+.5", 0.5, 3},
+        {"00012", 12.0, 5},
+        {"+", 0.0, 0},
+        {"-", 0.0, 0},
+        {".", 0.0, 0},
+        {"-.", 0.0, 0},
+        {".e5", 0.0, 0},
+        {"e5", 0.0, 0},
+        {" 1", 0.0, 0},
+        {"0x10", 0.0, 1},
+        {"inf", 0.0, 0},
+        {"-infinity", 0.0, 0},
+        {"nan", 0.0, 0},
+        {"\xA0"
+         "1",
+         0.0, 0},
+        {"", 0.0, 0},
     };
     expect_table(cases, sizeof cases / sizeof cases[0]);
 }
@@ -164,9 +190,8 @@ TEST(ReadNumberTest, LongDigitStrings) {
 }
 
 // The oracle: the C library's strtod (glibc's, or mingw-w64's own), correctly
-// rounded for any length, in the C locale this program starts in. Our d/D become e for it; its -0.0 for a non-zero
-// number that underflowed becomes +0.0, and so does mingw's -0.0 for "-"
-// where nothing converts.
+// rounded for any length, in the C locale this program starts in. Our d/D become e for it; its -0.0 for a
+// non-zero number that underflowed becomes +0.0, and so does mingw's -0.0 for "-" where nothing converts.
 struct Reference {
     double value;
     size_t consumed;

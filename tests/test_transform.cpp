@@ -1,4 +1,6 @@
 // Tests of the sine table, the complex transform and the real-input spectrum.
+#include <gtest/gtest.h>
+
 #include <cfloat>
 #include <cmath>
 #include <complex>
@@ -8,8 +10,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "transform/transform.h"
 
@@ -22,22 +22,19 @@ namespace {
 const long double kPiL = 3.141592653589793238462643383279502884L;
 const double kUnit = 0x1p-53;  // unit roundoff u of double
 
-uint64_t bits_of(double v)
-{
+uint64_t bits_of(double v) {
     uint64_t b;
     std::memcpy(&b, &v, sizeof b);
     return b;
 }
 
-std::string describe(double v)
-{
+std::string describe(double v) {
     char text[64];
     std::snprintf(text, sizeof text, "%a (%.17g)", v, v);
     return text;
 }
 
-::testing::AssertionResult same_bits(double got, double want)
-{
+::testing::AssertionResult same_bits(double got, double want) {
     if (bits_of(got) == bits_of(want)) {
         return ::testing::AssertionSuccess();
     }
@@ -46,15 +43,11 @@ std::string describe(double v)
 
 // Uniform in [-1, 1), built from the bits so that every platform draws the
 // same data (std::uniform_real_distribution is implementation-defined).
-double draw(std::mt19937_64& rng)
-{
-    return static_cast<double>(rng() >> 11) * 0x1p-52 - 1.0;
-}
+double draw(std::mt19937_64& rng) { return static_cast<double>(rng() >> 11) * 0x1p-52 - 1.0; }
 
 // Pairwise summation: the reference's own rounding error grows with log2 of
 // the length rather than with the length.
-long double pairwise_sum(const long double* v, size_t n)
-{
+long double pairwise_sum(const long double* v, size_t n) {
     if (n <= 8) {
         long double s = 0.0L;
         for (size_t i = 0; i < n; ++i) {
@@ -72,8 +65,7 @@ struct LongComplex {
 };
 
 // e^(2*pi*i*m/L) for m = 0 ... L-1, with the index reduced exactly beforehand.
-std::vector<LongComplex> unit_roots(uint32_t L)
-{
+std::vector<LongComplex> unit_roots(uint32_t L) {
     std::vector<LongComplex> w(L);
     for (uint32_t m = 0; m < L; ++m) {
         long double angle = (2.0L * kPiL * m) / L;
@@ -83,8 +75,7 @@ std::vector<LongComplex> unit_roots(uint32_t L)
 }
 
 // Direct sum of sum_j z(j) * e^(+2*pi*i*j*k/L), k = 0 ... L-1, from interleaved z.
-std::vector<LongComplex> direct_dft(const std::vector<double>& z)
-{
+std::vector<LongComplex> direct_dft(const std::vector<double>& z) {
     uint32_t L = static_cast<uint32_t>(z.size() / 2);
     std::vector<LongComplex> w = unit_roots(L);
     std::vector<LongComplex> out(L);
@@ -104,8 +95,7 @@ std::vector<LongComplex> direct_dft(const std::vector<double>& z)
 // dx * sum (-1)^n y, slot k = 1 ... N/2-1 is dx * sum y(n) e^(2*pi*i*f_k*(x0 + n*dx)).
 // The origin factor e^(2*pi*i*k*(x0/dx)/N) has its whole turns removed in
 // long double, so its error is about |x0/dx| * 2^-64 turns.
-std::vector<LongComplex> direct_spectrum(const std::vector<double>& y, double x0, double dx)
-{
+std::vector<LongComplex> direct_spectrum(const std::vector<double>& y, double x0, double dx) {
     uint32_t N = static_cast<uint32_t>(y.size());
     std::vector<LongComplex> w = unit_roots(N);
     std::vector<LongComplex> out(N / 2);
@@ -133,8 +123,7 @@ std::vector<LongComplex> direct_spectrum(const std::vector<double>& y, double x0
 }
 
 // Largest |got - want| over all slots, divided by the largest |want|.
-double error_of_largest(const std::vector<double>& got, const std::vector<LongComplex>& want)
-{
+double error_of_largest(const std::vector<double>& got, const std::vector<LongComplex>& want) {
     long double err = 0.0L;
     long double top = 0.0L;
     for (size_t k = 0; k < want.size(); ++k) {
@@ -146,8 +135,7 @@ double error_of_largest(const std::vector<double>& got, const std::vector<LongCo
     return static_cast<double>(err / top);
 }
 
-std::vector<double> random_values(uint32_t count, uint64_t seed)
-{
+std::vector<double> random_values(uint32_t count, uint64_t seed) {
     std::mt19937_64 rng(seed);
     std::vector<double> v(count);
     for (double& x : v) {
@@ -161,8 +149,7 @@ std::vector<double> random_values(uint32_t count, uint64_t seed)
 
 // The values the table must hold, as bit patterns, including the exact
 // zeros (+0.0, not a rounding remainder of pi) and the exact one.
-TEST(SineTable, KnownEntries)
-{
+TEST(SineTable, KnownEntries) {
     struct Case {
         int j;
         double want;
@@ -171,10 +158,10 @@ TEST(SineTable, KnownEntries)
         {0, 0.0},
         {1, 0.0},
         {2, 1.0},
-        {3, 0x1.6a09e667f3bcdp-1},   // 0.7071067811865476
-        {4, 0x1.87de2a6aea963p-2},   // 0.3826834323650898
-        {5, 0x1.8f8b83c69a60bp-3},   // 0.19509032201612828
-        {48, 0x1.921fb54442d18p-46}, // 2.2322358387255243e-14
+        {3, 0x1.6a09e667f3bcdp-1},    // 0.7071067811865476
+        {4, 0x1.87de2a6aea963p-2},    // 0.3826834323650898
+        {5, 0x1.8f8b83c69a60bp-3},    // 0.19509032201612828
+        {48, 0x1.921fb54442d18p-46},  // 2.2322358387255243e-14
     };
     for (const Case& c : cases) {
         EXPECT_TRUE(same_bits(kSineTable[c.j], c.want)) << "j = " << c.j;
@@ -184,8 +171,7 @@ TEST(SineTable, KnownEntries)
 // Every entry against sinl: the long double value carries about 2^-62 of
 // relative error (pi to 64 bits, one sinl rounding), so the nearest double
 // lies within half an ulp of it plus that slack. An entry one ulp off fails.
-TEST(SineTable, NearestToLongDoubleSine)
-{
+TEST(SineTable, NearestToLongDoubleSine) {
     for (int j = 2; j < 49; ++j) {
         long double exact = std::sin((2.0L * kPiL) / std::ldexp(1.0L, j));
         double entry = kSineTable[j];
@@ -202,8 +188,7 @@ TEST(SineTable, NearestToLongDoubleSine)
 
 // For M = 8 the pairs are 1 <-> 4 and 3 <-> 6; larger M against a bit
 // reversal computed by shifting; M <= 2 leaves everything in place.
-TEST(BitReverse, Permutation)
-{
+TEST(BitReverse, Permutation) {
     const uint32_t expected8[8] = {0, 4, 2, 6, 1, 5, 3, 7};
     for (uint32_t M : {1u, 2u, 4u, 8u, 16u, 1024u}) {
         std::vector<double> z(2 * M);
@@ -232,8 +217,7 @@ TEST(BitReverse, Permutation)
 
 // Lengths with no stage or a single one: M = 0 and M = 1 touch nothing,
 // M = 2 is one butterfly with w = 1 (sum first, difference second).
-TEST(ComplexFft, SmallLengths)
-{
+TEST(ComplexFft, SmallLengths) {
     struct Case {
         uint32_t M;
         double in[6];
@@ -260,8 +244,7 @@ TEST(ComplexFft, SmallLengths)
 // A unit impulse at index 1 gives z(k) = e^(+2*pi*i*k/4): (1,0), (0,1), (-1,0),
 // (0,-1). The second twiddle is 1 + alpha = 1 - 2*S(3)^2, and S(3)^2 rounds
 // up to 0.5 + 2^-53, so the zeros of z(1) and z(3) come out as -+2^-52.
-TEST(ComplexFft, ImpulseAtOneForFour)
-{
+TEST(ComplexFft, ImpulseAtOneForFour) {
     double z[8] = {0, 0, 1, 0, 0, 0, 0, 0};
     bit_reverse(z, 4);
     complex_fft(z, 4);
@@ -277,8 +260,7 @@ TEST(ComplexFft, ImpulseAtOneForFour)
 // the up to M/2 steps of the last stage, like sqrt(M/2) * u for rounding
 // errors that vary in sign. Together about 1e-15 at M = 2048; 2e-15 of the
 // largest output, while a wrong twiddle or sign costs O(1).
-TEST(ComplexFft, MatchesDirectSum)
-{
+TEST(ComplexFft, MatchesDirectSum) {
     for (uint32_t M = 1; M <= 2048; M *= 2) {
         std::vector<double> z = random_values(2 * M, 1000 + M);
         std::vector<LongComplex> want = direct_dft(z);
@@ -301,8 +283,7 @@ struct ExactCase {
 };
 
 // Hand-derived results that the arithmetic reproduces exactly.
-TEST(RealSpectrum, ExactValues)
-{
+TEST(RealSpectrum, ExactValues) {
     const ExactCase cases[] = {
         // N = 2: the sum and the difference, scaled; no bins, so x0 plays no part.
         {"N = 2", {3.0, 0.5}, 123.4, 0.25, {0.875, 0.625}},
@@ -314,11 +295,7 @@ TEST(RealSpectrum, ExactValues)
         // rather than 0, so bin 1 misses the exact (0.75, 1.25) by one ulp each.
         // The bits do not hang on the last bits of cos(phi): an x87 fcos value,
         // off by 3e-5 of itself here, gives the same bin.
-        {"worked example",
-         {1, 2, 6, -1},
-         0.75,
-         0.25,
-         {2, 1.5, 0x1.8000000000002p-1, 0x1.3ffffffffffffp+0}},
+        {"worked example", {1, 2, 6, -1}, 0.75, 0.25, {2, 1.5, 0x1.8000000000002p-1, 0x1.3ffffffffffffp+0}},
     };
     for (const ExactCase& c : cases) {
         std::vector<double> a = c.y;
@@ -330,8 +307,7 @@ TEST(RealSpectrum, ExactValues)
 }
 
 // One value: nothing to transform, but the zero-frequency value is still scaled.
-TEST(RealSpectrum, SingleValue)
-{
+TEST(RealSpectrum, SingleValue) {
     double a[2] = {3.0, 0x1.5p-3};
     real_spectrum(a, 1, 5.0, 0.5);
     EXPECT_TRUE(same_bits(a[0], 1.5));
@@ -341,8 +317,7 @@ TEST(RealSpectrum, SingleValue)
 // One cycle of a cosine over N = 8: all energy in bin 1, dx * N/2 = 4, and every
 // slot within a few roundings of the largest value (u * 4 = 4.4e-16) of the
 // exact result; the input's rounded cos(pi/4) alone moves bins by 1.4e-16.
-TEST(RealSpectrum, CosineOverEight)
-{
+TEST(RealSpectrum, CosineOverEight) {
     const double r = 0x1.6a09e667f3bcdp-1;  // cos(pi/4)
     double a[8] = {1, r, 0, -r, -1, -r, 0, r};
     real_spectrum(a, 8, 0.0, 1.0);
@@ -356,8 +331,7 @@ TEST(RealSpectrum, CosineOverEight)
 // scales by dx, so the error is that of the transform itself: the complex
 // transform of N/2 values (see ComplexFft.MatchesDirectSum) plus the split
 // step, whose own twiddle recurrence runs N/4 steps. 2e-15 of the largest bin.
-TEST(RealSpectrum, MatchesDirectSumAtOrigin)
-{
+TEST(RealSpectrum, MatchesDirectSumAtOrigin) {
     for (uint32_t N = 2; N <= 4096; N *= 2) {
         for (double dx : {1.0, 0.001}) {
             std::vector<double> y = random_values(N, N);
@@ -389,15 +363,13 @@ TEST(RealSpectrum, MatchesDirectSumAtOrigin)
 //   pi * |r| * 2.7e-16 + (N/2) * 4*sqrt(2)*u.
 // The reference's own origin factor is off by about |r| * 2^-61 radians,
 // negligible beside the first term.
-double rotation_bound(double r, uint32_t N)
-{
+double rotation_bound(double r, uint32_t N) {
     const double kPi = 3.141592653589793;
     return (kPi * std::fabs(r)) * 2.7e-16 + (N / 2) * (4.0 * std::sqrt(2.0) * kUnit);
 }
 
 // x0 != 0, against the direct sum at the true abscissae.
-TEST(RealSpectrum, MatchesDirectSumAwayFromOrigin)
-{
+TEST(RealSpectrum, MatchesDirectSumAwayFromOrigin) {
     for (uint32_t N = 2; N <= 4096; N *= 2) {
         for (double ratio : {0.375, -57.1, 100.3, 3999.7}) {
             const double dx = 0.01;
@@ -416,8 +388,7 @@ TEST(RealSpectrum, MatchesDirectSumAwayFromOrigin)
 // bin by bin the quotient of the two results must be e^(2*pi*i*f_k*c) up to the
 // two rotation factors' errors plus the rounding of the two complex products
 // (2*sqrt(2)*u each).
-TEST(RealSpectrum, ShiftTurnsPhases)
-{
+TEST(RealSpectrum, ShiftTurnsPhases) {
     struct Case {
         uint32_t N;
         double x0;
@@ -438,8 +409,7 @@ TEST(RealSpectrum, ShiftTurnsPhases)
         real_spectrum(b.data(), s.N, s.x0 + s.c, s.dx);
         EXPECT_TRUE(same_bits(a[0], b[0]));
         EXPECT_TRUE(same_bits(a[1], b[1]));
-        double tol = rotation_bound(s.x0 / s.dx, s.N) +
-                     rotation_bound((s.x0 + s.c) / s.dx, s.N) + 8 * kUnit;
+        double tol = rotation_bound(s.x0 / s.dx, s.N) + rotation_bound((s.x0 + s.c) / s.dx, s.N) + 8 * kUnit;
         long double ratio = static_cast<long double>(s.c) / s.dx;
         for (uint32_t k = 1; k < s.N / 2; ++k) {
             long double turns = (k * ratio) / s.N;
@@ -459,8 +429,7 @@ TEST(RealSpectrum, ShiftTurnsPhases)
 // The spectrum is fixed bit for bit only with plain double arithmetic. x87
 // intermediates round 89255 / 1e22 twice and land one ulp high; a fused
 // multiply-add keeps the 2^-60 that a separate product drops.
-TEST(Arithmetic, PlainDoubles)
-{
+TEST(Arithmetic, PlainDoubles) {
     EXPECT_EQ(FLT_EVAL_METHOD, 0);
     volatile double numerator = 89255.0;
     volatile double denominator = 1e22;

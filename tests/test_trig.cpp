@@ -18,8 +18,8 @@ uint64_t bits_of(double x) {
 // Bit-for-bit equality, with both values in hex on failure.
 ::testing::AssertionResult same_bits(double got, double want) {
     if (bits_of(got) == bits_of(want)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "got " << std::hexfloat << got << ", want " << want << std::defaultfloat
-                                         << " (" << got << " vs " << want << ")";
+    return ::testing::AssertionFailure() << "got " << std::hexfloat << got << ", want " << want
+                                         << std::defaultfloat << " (" << got << " vs " << want << ")";
 }
 
 struct AngleCase {
@@ -31,15 +31,16 @@ struct AngleCase {
 // 6381956970095103 * 2^797, the double closest to a multiple of pi/2 for
 // its size (cos is -4.7e-19), which needs every bit of the reduction.
 const AngleCase kAngles[] = {
-    {0x1.2d97c7f3321d2p+2, -0x1.a79394c9e8a0ap-53, -0x1.0000000000000p+0},  // the origin 3pi/2 of a worked run
-    {0x1.0f0cf064dd592p+73, 0x1.0be2cef01c8f4p-1, -0x1.b453ab76bf397p-1},   // 1e22
+    {0x1.2d97c7f3321d2p+2, -0x1.a79394c9e8a0ap-53,
+     -0x1.0000000000000p+0},                                               // the origin 3pi/2 of a worked run
+    {0x1.0f0cf064dd592p+73, 0x1.0be2cef01c8f4p-1, -0x1.b453ab76bf397p-1},  // 1e22
     {0x1.fffffffffffffp+1023, -0x1.fffe62ecfab75p-1, 0x1.452fc98b34e97p-8},
-    {0x1.921fb54442d18p+0, 0x1.1a62633145c07p-54, 0x1.0000000000000p+0},    // pi/2 as a double
-    {0x1.921fb54442d18p+1, -0x1.0000000000000p+0, 0x1.1a62633145c07p-53},   // pi as a double
+    {0x1.921fb54442d18p+0, 0x1.1a62633145c07p-54, 0x1.0000000000000p+0},     // pi/2 as a double
+    {0x1.921fb54442d18p+1, -0x1.0000000000000p+0, 0x1.1a62633145c07p-53},    // pi as a double
     {0x1.56e1fc2f8f359p-997, 0x1.0000000000000p+0, 0x1.56e1fc2f8f359p-997},  // 1e-300
     {0x1.0000000000000p-1, 0x1.c1528065b7d50p-1, 0x1.eaee8744b05f0p-2},
     {-0x1.0000000000000p+1, -0x1.aa22657537205p-2, -0x1.d18f6ead1b446p-1},
-    {0x1.86a0000000000p+16, -0x1.ffac3841b3da7p-1, 0x1.24daa9c527e96p-5},   // 1e5
+    {0x1.86a0000000000p+16, -0x1.ffac3841b3da7p-1, 0x1.24daa9c527e96p-5},  // 1e5
     {0x1.6ac5b262ca1ffp+849, -0x1.14ae72e6ba22fp-61, 0x1.0000000000000p+0},
     {0x1.5c80f62707322p+8, -0x1.f46d2151f4755p-1, 0x1.b0fd7988ec259p-3},
     {-0x1.39d1f5c78612fp+9, 0x1.8eb0bf633086bp-1, 0x1.413b5f580964cp-1},
@@ -86,32 +87,20 @@ struct ValueCase {
 // more exact than the final rounding gets them right. Middle-sized and huge
 // arguments, the latter for the deep words of 2/pi.
 const ValueCase kHardCosines[] = {
-    {0x1.e5cabd12216a0p+12, 0x1.dd2da51c61c45p-1},
-    {-0x1.821f43514d6fdp+13, -0x1.ffda5e475b127p-1},
-    {-0x1.9ef384dbecdf0p+1, -0x1.fd6e621e4a605p-1},
-    {-0x1.18946ef8c1ce0p+10, -0x1.6f52791928db7p-1},
-    {-0x1.04aa9a55a4bdep+14, 0x1.6702c89e09ad5p-1},
-    {-0x1.03ea2f48507d4p+0, 0x1.0e03abadddbd9p-1},
-    {0x1.faca41246b850p+697, 0x1.3e2022db9a7b6p-1},
-    {0x1.3564ca7b6a92bp+634, 0x1.ce5c71aa2b2a4p-2},
-    {0x1.c8e091ef7286ep+432, -0x1.fd1caf5456464p-2},
-    {0x1.faa9e6692dab6p+210, 0x1.90aba83cbc40bp-2},
-    {0x1.7a185063eb886p+385, -0x1.fffca8f32d6d1p-1},
-    {0x1.95935782f660ap+687, -0x1.5bdefbc6e0ea4p-1},
+    {0x1.e5cabd12216a0p+12, 0x1.dd2da51c61c45p-1},   {-0x1.821f43514d6fdp+13, -0x1.ffda5e475b127p-1},
+    {-0x1.9ef384dbecdf0p+1, -0x1.fd6e621e4a605p-1},  {-0x1.18946ef8c1ce0p+10, -0x1.6f52791928db7p-1},
+    {-0x1.04aa9a55a4bdep+14, 0x1.6702c89e09ad5p-1},  {-0x1.03ea2f48507d4p+0, 0x1.0e03abadddbd9p-1},
+    {0x1.faca41246b850p+697, 0x1.3e2022db9a7b6p-1},  {0x1.3564ca7b6a92bp+634, 0x1.ce5c71aa2b2a4p-2},
+    {0x1.c8e091ef7286ep+432, -0x1.fd1caf5456464p-2}, {0x1.faa9e6692dab6p+210, 0x1.90aba83cbc40bp-2},
+    {0x1.7a185063eb886p+385, -0x1.fffca8f32d6d1p-1}, {0x1.95935782f660ap+687, -0x1.5bdefbc6e0ea4p-1},
 };
 const ValueCase kHardSines[] = {
-    {-0x1.5a0366ddda50ap+13, -0x1.fc6f4de282edep-1},
-    {-0x1.1717f5fc1f678p+14, 0x1.c997f3b003f94p-1},
-    {0x1.daa5643b6209cp+13, 0x1.995e138e6a5c4p-1},
-    {-0x1.e8dde7bf43f7ap+12, 0x1.48846f7feac9dp-1},
-    {0x1.16388d5b2fefep+14, -0x1.9758ce6053d08p-2},
-    {0x1.94afa4d0701f0p-1, 0x1.6bd88ddbc3787p-1},
-    {0x1.ead3323f1af42p+176, 0x1.179bc8c303479p-4},
-    {0x1.f154557222902p+487, -0x1.a9145b99e2bedp-1},
-    {0x1.962edb8a69026p+69, 0x1.fd898915e51f1p-1},
-    {0x1.bc2f27f5c3d7cp+289, -0x1.9e71de043cd87p-2},
-    {0x1.5aeee3148e9adp+290, 0x1.bcd53c8270b11p-1},
-    {0x1.a3ac9663f810ap+198, -0x1.9268bd8d61073p-1},
+    {-0x1.5a0366ddda50ap+13, -0x1.fc6f4de282edep-1}, {-0x1.1717f5fc1f678p+14, 0x1.c997f3b003f94p-1},
+    {0x1.daa5643b6209cp+13, 0x1.995e138e6a5c4p-1},   {-0x1.e8dde7bf43f7ap+12, 0x1.48846f7feac9dp-1},
+    {0x1.16388d5b2fefep+14, -0x1.9758ce6053d08p-2},  {0x1.94afa4d0701f0p-1, 0x1.6bd88ddbc3787p-1},
+    {0x1.ead3323f1af42p+176, 0x1.179bc8c303479p-4},  {0x1.f154557222902p+487, -0x1.a9145b99e2bedp-1},
+    {0x1.962edb8a69026p+69, 0x1.fd898915e51f1p-1},   {0x1.bc2f27f5c3d7cp+289, -0x1.9e71de043cd87p-2},
+    {0x1.5aeee3148e9adp+290, 0x1.bcd53c8270b11p-1},  {0x1.a3ac9663f810ap+198, -0x1.9268bd8d61073p-1},
 };
 // The same for atan2, quotients from near 1 down to 2^-58.
 const PointCase kHardPoints[] = {
@@ -130,8 +119,10 @@ const PointCase kHardPoints[] = {
 };
 
 TEST(Trig, CasesNearARoundingBoundary) {
-    for (const ValueCase& c : kHardCosines) EXPECT_TRUE(same_bits(portable_cos(c.x), c.value)) << std::hexfloat << c.x;
-    for (const ValueCase& c : kHardSines) EXPECT_TRUE(same_bits(portable_sin(c.x), c.value)) << std::hexfloat << c.x;
+    for (const ValueCase& c : kHardCosines)
+        EXPECT_TRUE(same_bits(portable_cos(c.x), c.value)) << std::hexfloat << c.x;
+    for (const ValueCase& c : kHardSines)
+        EXPECT_TRUE(same_bits(portable_sin(c.x), c.value)) << std::hexfloat << c.x;
     for (const PointCase& c : kHardPoints) {
         EXPECT_TRUE(same_bits(portable_atan2(c.y, c.x), c.angle)) << std::hexfloat << c.y << ", " << c.x;
     }
@@ -143,11 +134,25 @@ TEST(Trig, ArcTangentSpecialValues) {
     const double pi = 0x1.921fb54442d18p+1, half_pi = 0x1.921fb54442d18p+0;
     const double quarter_pi = 0x1.921fb54442d18p-1, three_quarter_pi = 0x1.2d97c7f3321d2p+1;
     const PointCase cases[] = {
-        {0.0, 1.0, 0.0},        {-0.0, 1.0, -0.0},     {0.0, 0.0, 0.0},      {-0.0, 0.0, -0.0},
-        {0.0, -0.0, pi},        {-0.0, -0.0, -pi},     {0.0, -1.0, pi},      {-0.0, -1.0, -pi},
-        {1.0, 0.0, half_pi},    {-1.0, -0.0, -half_pi}, {inf, 1.0, half_pi}, {-inf, -1.0, -half_pi},
-        {inf, inf, quarter_pi}, {inf, -inf, three_quarter_pi}, {-inf, -inf, -three_quarter_pi},
-        {1.0, inf, 0.0},        {-1.0, inf, -0.0},     {1.0, -inf, pi},      {-1.0, -inf, -pi},
+        {0.0, 1.0, 0.0},
+        {-0.0, 1.0, -0.0},
+        {0.0, 0.0, 0.0},
+        {-0.0, 0.0, -0.0},
+        {0.0, -0.0, pi},
+        {-0.0, -0.0, -pi},
+        {0.0, -1.0, pi},
+        {-0.0, -1.0, -pi},
+        {1.0, 0.0, half_pi},
+        {-1.0, -0.0, -half_pi},
+        {inf, 1.0, half_pi},
+        {-inf, -1.0, -half_pi},
+        {inf, inf, quarter_pi},
+        {inf, -inf, three_quarter_pi},
+        {-inf, -inf, -three_quarter_pi},
+        {1.0, inf, 0.0},
+        {-1.0, inf, -0.0},
+        {1.0, -inf, pi},
+        {-1.0, -inf, -pi},
         {5e-324, 0x1.fffffffffffffp+1023, 0.0},  // the quotient underflows to 0
         {0x1.fffffffffffffp+1023, 5e-324, half_pi},
     };

@@ -1,5 +1,4 @@
 #include "driver/driver.h"
-
 #include "input/input.h"
 #include "output/output.h"
 #include "platform/platform.h"

@@ -17,9 +17,8 @@ constexpr int kMaxDigits = 800;
 constexpr int64_t kExponentCap = 1000000000000000;
 
 // 10^0 ... 10^22, all exact in a double (5^22 < 2^53).
-constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // The number as 0.d1 d2 d3 ... * 10^point with d1 != 0 (count == 0: zero).
 struct Significand {

@@ -53,7 +53,8 @@ void read_scientific(const char* text, const char* end, Decimal* d) {
 void seventeen_digits(double magnitude, Decimal* d) {
     char text[32];
     const char* end =
-        std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, kDigitsKept - 1).ptr;
+        std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, kDigitsKept - 1)
+            .ptr;
     read_scientific(text, end, d);
 }
 

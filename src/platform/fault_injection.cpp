@@ -21,7 +21,8 @@ bool injected_failure(Operation operation) {
     const char* colon = std::strchr(setting, ':');
     if (colon == nullptr) return false;
     const size_t length = static_cast<size_t>(colon - setting);
-    if (std::strlen(kNames[index]) != length || std::strncmp(kNames[index], setting, length) != 0) return false;
+    if (std::strlen(kNames[index]) != length || std::strncmp(kNames[index], setting, length) != 0)
+        return false;
     return std::strtoul(colon + 1, nullptr, 10) == calls[index];
 }
 

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/trig.h"
 #include "transform/passes.h"
 #include "transform/spectrum_passes.h"
-#include "common/trig.h"
 #include "transform/transform.h"
 #include "transform/twiddle.h"
 

@@ -66,10 +66,13 @@ Arguments zenity_file_arguments(DialogKind kind) {
     std::string title = std::string("--title=") + kDialogTitle;
     if (kind == DialogKind::open_input) {
         return {"zenity", "--file-selection", title,
-                "--file-filter=ASCII data | *.txt *.dat *.asc *.inp *.in",
-                "--file-filter=All files | *"};
+                "--file-filter=ASCII data | *.txt *.dat *.asc *.inp *.in", "--file-filter=All files | *"};
     }
-    return {"zenity", "--file-selection", "--save", "--confirm-overwrite", title,
+    return {"zenity",
+            "--file-selection",
+            "--save",
+            "--confirm-overwrite",
+            title,
             "--file-filter=ASCII data | *.txt *.dat *.asc *.out *.otp",
             "--file-filter=All files | *"};
 }
@@ -78,11 +81,11 @@ Arguments zenity_file_arguments(DialogKind kind) {
 // replacing a file without being told.
 Arguments kdialog_file_arguments(DialogKind kind) {
     if (kind == DialogKind::open_input) {
-        return {"kdialog", "--title", kDialogTitle, "--getopenfilename", ".",
-                "*.txt *.dat *.asc *.inp *.in|ASCII data\n*|All files"};
+        return {"kdialog",           "--title", kDialogTitle,
+                "--getopenfilename", ".",       "*.txt *.dat *.asc *.inp *.in|ASCII data\n*|All files"};
     }
-    return {"kdialog", "--title", kDialogTitle, "--getsavefilename", ".",
-            "*.txt *.dat *.asc *.out *.otp|ASCII data\n*|All files"};
+    return {"kdialog",           "--title", kDialogTitle,
+            "--getsavefilename", ".",       "*.txt *.dat *.asc *.out *.otp|ASCII data\n*|All files"};
 }
 
 void read_all(int descriptor, std::string* captured) {
@@ -149,8 +152,8 @@ bool run_program(const Arguments& arguments, std::string* captured, bool* exited
 DialogOutcome run_file_dialog(DialogKind kind, std::string* path) {
     DialogProgram program = find_dialog_program();
     if (program == DialogProgram::none) return DialogOutcome::unavailable;
-    Arguments arguments = program == DialogProgram::zenity ? zenity_file_arguments(kind)
-                                                           : kdialog_file_arguments(kind);
+    Arguments arguments =
+        program == DialogProgram::zenity ? zenity_file_arguments(kind) : kdialog_file_arguments(kind);
     std::string captured;
     bool exited_ok = false;
     if (!run_program(arguments, &captured, &exited_ok)) return DialogOutcome::unavailable;
@@ -172,8 +175,7 @@ void show_desktop_message(const FailureMessage& message) {
     // --no-markup: the text is shown as it is, even with a '<' or '&' in it.
     Arguments arguments;
     if (program == DialogProgram::zenity) {
-        arguments = {"zenity", "--warning", "--no-markup",
-                     std::string("--title=") + message.caption,
+        arguments = {"zenity", "--warning", "--no-markup", std::string("--title=") + message.caption,
                      std::string("--text=") + message.text};
     } else {
         arguments = {"kdialog", "--title", message.caption, "--sorry", message.text};

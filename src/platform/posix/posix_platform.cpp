@@ -137,7 +137,8 @@ void* allocate_pages(size_t bytes) {
 
 bool create_output(const PathChar* path, FileHandle* file) {
     if (injected_failure(Operation::create)) return false;
-    int fd = is_input_file(path) ? create_replacement(path) : open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int fd = is_input_file(path) ? create_replacement(path)
+                                 : open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     *file = fd;
     return true;
