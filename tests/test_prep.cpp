@@ -39,6 +39,8 @@ TEST(CheckStep, AcceptsAndRejects) {
         {"the interval test comes before the zero test", {0, 1, 0}, unsorted, 0, 0},
         {"a span beyond the doubles", {-1e308, 1e308}, unsorted, 0, 0},
         {"a span beyond the doubles, more points", {-1e308, 0, 1e308}, unsorted, 0, 0},
+        {"decreasing subnormal steps: the tolerance underflows", {1.5e-323, 1e-323, 5e-324, 0}, unsorted, 0, 0},
+        {"increasing subnormal steps are steps", {0, 5e-324, 1e-323, 1.5e-323}, "", 5e-324, 0.0},
     };
     for (const StepCase& c : cases) {
         StepInfo step{};

@@ -17,8 +17,12 @@ FailureMessage check_step(const SamplePoint* points, uint32_t count, StepInfo* s
         if (d > maxdev) maxdev = d;
     }
     // A span beyond the range of a double gives an infinite step, which no
-    // interval can be compared with.
-    if (!std::isfinite(dx)) return failure(kCaptionError, "Input data are not sorted or not equidistant");
+    // interval can be compared with. A decreasing step so tiny that its
+    // tolerance underflows to -0 lets exactly equal intervals through the
+    // loop; decreasing data are rejected all the same.
+    if (!std::isfinite(dx) || dx < 0.0) {
+        return failure(kCaptionError, "Input data are not sorted or not equidistant");
+    }
     if (dx == 0.0) return failure(kCaptionError, "Zero step in input data is invalid");
     step->x0 = x0;
     step->dx = dx;

@@ -56,6 +56,7 @@ failure_text stray_two_percent '0 1\n1.02 1\n2 1\n' "Error: Input data are not s
 failure_text decreasing '3 1\n2 1\n1 1\n' "Error: Input data are not sorted or not equidistant"
 failure_text decreasing_pair '1 1\n0 2\n' "Error: Input data are not sorted or not equidistant"
 failure_text stray_last_interval '0 1\n1.0099 1\n2.0198 1\n3.0297 1\n4 1\n' "Error: Input data are not sorted or not equidistant"
+failure_text decreasing_subnormal '1.5e-323 1\n1e-323 1\n5e-324 1\n0 1\n' "Error: Input data are not sorted or not equidistant"
 failure_text infinite_step '-1e308 0\n1e308 0\n' "Error: Input data are not sorted or not equidistant"
 failure_text zero_step '5 1\n5 2\n5 3\n' "Error: Zero step in input data is invalid"
 
