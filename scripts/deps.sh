@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a tier needs, when any is missing.
 #   scripts/deps.sh build|test|windows
-# Without root and without sudo it only says what is missing and exits 1.
+# Installs as root, or through sudo, and says which. Exit status 1 when
+# something is missing and cannot be installed here (no root and no sudo, or
+# apt-get failed); the reason is on standard error.
 set -u
 case ${1:-build} in
     build) packages="cmake g++ ninja-build" ;;
     test) packages="cmake g++ ninja-build libgtest-dev libbenchmark-dev libfftw3-dev libfast-float-dev python3" ;;
-    windows) packages="g++-mingw-w64-i686 mingw-w64 wine wine32:i386 xvfb xdotool x11-utils zip" ;;
+    # The cross compiler, a 32-bit wine, and for the dialog tests an X server
+    # without a screen, xdotool and xwininfo (x11-utils); zip for the package.
+    windows) packages="g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool x11-utils zip python3" ;;
     *) echo "usage: scripts/deps.sh build|test|windows" >&2; exit 2 ;;
 esac
 
@@ -19,16 +23,23 @@ done
 
 if [ "$(id -u)" = 0 ]; then
     as_root=""
+    how="as root"
 elif command -v sudo >/dev/null 2>&1; then
     as_root="sudo"
+    how="through sudo"
 else
-    echo "missing Debian packages:$missing (install them as root)" >&2
+    echo "missing Debian packages:$missing (not root and no sudo: install them as root)" >&2
     exit 1
 fi
-echo "installing Debian packages:$missing" >&2
+echo "installing Debian packages:$missing ($how)" >&2
 case $missing in
-    *:i386*) $as_root dpkg --add-architecture i386 ;;
+    *:i386*)
+        dpkg --print-foreign-architectures | grep -qx i386 || $as_root dpkg --add-architecture i386 ||
+            { echo "could not add the i386 architecture for:$missing" >&2; exit 1; } ;;
 esac
 export DEBIAN_FRONTEND=noninteractive
-$as_root apt-get update -qq >&2 &&
-    $as_root apt-get install -y -qq --no-install-recommends $missing >&2
+if ! { $as_root apt-get update -qq >&2 &&
+    $as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >&2; }; then
+    echo "apt-get could not install:$missing" >&2
+    exit 1
+fi

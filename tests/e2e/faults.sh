@@ -52,11 +52,19 @@ for via in name link; do
     if [ "$RC" = 0 ] && cmp -s "$work/same/data.txt" "$golden/half_step.txt"; then pass; else fail "failed_close_keeps_input_$via" "exit $RC"; fi
 
     same_file_case "replaces_input_$via" none:0 "$output" || continue
+    mode=$(stat -c %a "$work/same/data.txt")
+    mode_kept=no
+    [ "$mode" = 640 ] && mode_kept=yes
+    # A Windows program under an emulator (a hook) has no say over Unix permission bits.
+    if [ "$mode_kept" = no ] && [ -n "${FFTEXT_E2E_HOOK:-}" ]; then
+        echo "SKIP replaces_input_$via: permission check (mode $mode; Unix bits are out of reach under the hook)"
+        mode_kept=skipped
+    fi
     if [ "$RC" = 1 ] && cmp -s "$work/same/data.txt" "$golden/half_step.out" &&
-        [ "$(stat -c %a "$work/same/data.txt")" = 640 ] && { [ "$via" = name ] || [ -L "$work/same/alias.txt" ]; }; then
+        [ "$mode_kept" != no ] && { [ "$via" = name ] || [ -L "$work/same/alias.txt" ]; }; then
         pass
     else
-        fail "replaces_input_$via" "exit $RC, mode $(stat -c %a "$work/same/data.txt")"
+        fail "replaces_input_$via" "exit $RC, mode $mode, link kept: $([ "$via" = name ] || [ -L "$work/same/alias.txt" ] && echo yes || echo no)"
     fi
 done
 

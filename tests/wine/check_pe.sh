@@ -3,7 +3,7 @@
 # A 32-bit GUI program that imports only DLLs every Windows has (so nothing of
 # the compiler's runtime must be shipped beside it), large-address-aware, with
 # the asInvoker manifest as its resource; given the linker's map, also that
-# none of mingw's x87 trigonometry was linked in.
+# mingw's x87 cosine and sine were not linked in.
 set -u
 if [ $# -lt 1 ] || [ ! -f "$1" ]; then
     echo "usage: check_pe.sh FFTEXT.EXE [LINK-MAP]" >&2
@@ -62,10 +62,16 @@ imported_names() {  # DLL: the names imported from it
 for pair in kernel32.dll:CreateFileW kernel32.dll:GetFileSizeEx kernel32.dll:ReadFile \
             kernel32.dll:WriteFile kernel32.dll:CloseHandle kernel32.dll:VirtualAlloc \
             kernel32.dll:GetCommandLineW shell32.dll:CommandLineToArgvW \
+            kernel32.dll:GetFileInformationByHandle kernel32.dll:MoveFileExW kernel32.dll:DeleteFileW \
             comdlg32.dll:GetOpenFileNameW comdlg32.dll:GetSaveFileNameW user32.dll:MessageBoxA; do
     imported_names "${pair%%:*}" | grep -qx "${pair#*:}"
     check "calls_${pair#*:}" $? "${pair#*:} is not imported from ${pair%%:*}"
 done
+
+# Looked up at run time instead, so that the program still loads on systems
+# from before it (which have no links to resolve).
+! imported_names kernel32.dll | grep -qx GetFinalPathNameByHandleW
+check late_bound_GetFinalPathNameByHandleW $? "GetFinalPathNameByHandleW is imported"
 
 # The manifest: resource type 24 (RT_MANIFEST), id 1, asking for asInvoker
 # without UI access.
@@ -78,13 +84,23 @@ check manifest_id $? "no resource with id 1"
 tr -d '\0' <"$work/rsrc" | grep -q '<requestedExecutionLevel level="asInvoker" uiAccess="false"/>'
 check manifest_as_invoker $? "the manifest does not request asInvoker without uiAccess"
 
-# mingw's own cos, sin and atan2 work in the x87 unit and differ from
-# other libraries in the last bit; none of them may end up in the program.
+# mingw's cos and sin work in the x87 unit and differ from other libraries in
+# the last bit: the spectrum must use the program's own (common/trig.h), so
+# neither libmingwex's nor msvcrt's may be linked. Its atan2 may be: the phase
+# printer takes it only where it settles the nine printed digits.
+for name in cos sin sincos; do
+    ! imported_names msvcrt.dll | grep -qx "$name"
+    check "no_msvcrt_$name" $? "$name is imported from msvcrt.dll"
+done
 if [ -n "$map" ]; then
-    x87=$(grep -oE 'libmingwex\.a\([^)]*-(cos|sin|atan2)\.o\)' "$map" | sort -u | tr '\n' ' ')
+    # The map's first part names each archive member pulled in, and on the
+    # next line the object and symbol that wanted it.
+    x87=$(awk '/^(Allocating common symbols|Discarded input sections|Memory Configuration)/ { exit }
+               /^[^ ].*libmingwex\.a\([^)]*-(cos|sin|cossin|cosl|sinl|cosl_internal|sinl_internal)\.o\)$/ {
+                   member = $0; sub(/.*libmingwex\.a\(/, "", member); sub(/\)$/, "", member)
+                   getline; $1 = $1; printf "%s for %s; ", member, $0 }' "$map")
     [ -f "$map" ] && [ -z "$x87" ]
-    check no_x87_trigonometry $? "libmingwex's x87 trigonometry was linked: ${x87:-no map $map}"
+    check no_x87_cos_sin $? "libmingwex's x87 cos or sin was linked: ${x87:-no map $map}"
 fi
-
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -15,6 +15,7 @@ native=$2
 count=${3:-${FFTEXT_CORPUS_FILES:-2000}}
 if [ ! -x "$native" ]; then
     echo "SKIP: no native program at $native (build the release preset first)"
+    echo "0 passed, 0 failed"
     exit 77
 fi
 native=$(cd "$(dirname "$native")" && pwd)/$(basename "$native")

@@ -18,6 +18,14 @@ exe=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 golden=$here/../golden
 . "$here/wine_env.sh"
 
+missing=
+for tool in Xvfb xdotool xwininfo; do command -v "$tool" >/dev/null || missing="$missing $tool"; done
+if [ -n "$missing" ]; then
+    echo "SKIP dialog cases: not installed:$missing"
+    echo "0 passed, 0 failed"
+    exit 77
+fi
+
 work=$(mktemp -d)
 XVFB_PID=
 APP_PID=
@@ -47,13 +55,6 @@ windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 
 # relay_count LOG NAME: how many times the program called dll.Function.
 relay_count() { relay_calls "$1" "$2" | grep -c . ; }
-
-missing=
-for tool in Xvfb xdotool xwininfo; do command -v "$tool" >/dev/null || missing="$missing $tool"; done
-if [ -n "$missing" ]; then
-    echo "SKIP dialog cases: not installed:$missing"
-    exit 77
-fi
 
 # -noreset: without it the server resets whenever its last client leaves, and
 # a client connecting at that moment (wine or xdotool) is refused.

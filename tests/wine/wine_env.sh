@@ -29,8 +29,9 @@ wine_prefix_create() {
             wineserver -w
     ) </dev/null >"$dir.log" 2>&1 || { echo "wine prefix creation failed, see $dir.log" >&2; return 1; }
     touch "$dir/$WINE_READY_MARK"
-    # The server holds no pipe of the caller: ctest waits for every holder.
-    WINEPREFIX=$dir wineserver -p </dev/null >/dev/null 2>&1
+    # The server holds no pipe of the caller: ctest waits for every holder. It
+    # outlives an interrupted run by ten idle minutes at most.
+    WINEPREFIX=$dir wineserver -p600 </dev/null >/dev/null 2>&1
 }
 
 wine_prefix_remove() {
@@ -46,7 +47,7 @@ wine_prefix_remove() {
 WINE_PRIVATE_DIR=
 wine_session_begin() {
     if [ -n "${WINEPREFIX:-}" ] && [ -e "$WINEPREFIX/$WINE_READY_MARK" ]; then
-        WINEPREFIX=$WINEPREFIX wineserver -p </dev/null >/dev/null 2>&1
+        WINEPREFIX=$WINEPREFIX wineserver -p600 </dev/null >/dev/null 2>&1
         export WINEPREFIX
         return 0
     fi
@@ -67,7 +68,7 @@ wine_session_begin_own() {
         WINE_PRIVATE_DIR=$(mktemp -d)
         cp -al "$WINEPREFIX" "$WINE_PRIVATE_DIR/prefix" || return 1
         export WINEPREFIX=$WINE_PRIVATE_DIR/prefix
-        wineserver -p </dev/null >/dev/null 2>&1
+        wineserver -p600 </dev/null >/dev/null 2>&1
         return 0
     fi
     wine_session_begin

@@ -11,7 +11,10 @@ set(FFTEXT_WIN32_DEFINES UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
 # in one piece; 64-bit Windows gives such a program 4 GiB.
 set(FFTEXT_WIN32_LINK -static -static-libgcc -static-libstdc++ -Wl,--large-address-aware)
 
-add_library(fftext_platform STATIC ${FFTEXT_WIN32_DIR}/win32_platform.cpp)
+add_library(fftext_platform STATIC
+  src/platform/fault_injection.cpp
+  ${FFTEXT_WIN32_DIR}/win32_platform.cpp
+)
 target_link_libraries(fftext_platform PUBLIC fftext_stages comdlg32 shell32 user32 kernel32)
 target_compile_definitions(fftext_platform PRIVATE ${FFTEXT_WIN32_DEFINES})
 target_compile_options(fftext_platform PRIVATE ${FFTEXT_WARNINGS} -fno-exceptions -fno-rtti)
@@ -21,7 +24,9 @@ add_executable(fftext WIN32 ${FFTEXT_WIN32_DIR}/main.cpp ${FFTEXT_WIN32_DIR}/fft
 target_link_libraries(fftext PRIVATE fftext_platform)
 target_compile_definitions(fftext PRIVATE ${FFTEXT_WIN32_DEFINES})
 target_compile_options(fftext PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${FFTEXT_WARNINGS} -municode>)
-target_link_options(fftext PRIVATE -municode ${FFTEXT_WIN32_LINK})
+# The link map tells which library each routine came from (tests/wine/check_pe.sh).
+set(FFTEXT_LINK_MAP ${CMAKE_CURRENT_BINARY_DIR}/fftext.map)
+target_link_options(fftext PRIVATE -municode ${FFTEXT_WIN32_LINK} -Wl,-Map,${FFTEXT_LINK_MAP})
 # windres finds the manifest beside the .rc; a changed manifest rebuilds it.
 target_include_directories(fftext PRIVATE ${FFTEXT_WIN32_DIR})
 set_source_files_properties(${FFTEXT_WIN32_DIR}/fftext.rc PROPERTIES
@@ -34,6 +39,8 @@ set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME fftext)
 set(CPACK_PACKAGE_FILE_NAME fftext-${PROJECT_VERSION}-win32)
 set(CPACK_STRIP_FILES ON)
+# Kept apart: include(CPack) leaves CPACK_PACKAGE_FILE_NAME set to the source package's name.
+set(FFTEXT_PACKAGE_ZIP ${CMAKE_BINARY_DIR}/${CPACK_PACKAGE_FILE_NAME}.zip)
 include(CPack)
 
 # Under wine the tests of this build are the wine suite: the program run
