@@ -23,6 +23,8 @@ g++ -std=c++17 -O2 "$root/bench/peers/fftw_peer.cpp" -o "$dir/fftw_peer" -lfftw3
 python3 "$root/bench/make_inputs.py" "$dir" >/dev/null
 
 fftext=$root/build/release/fftext
+# Debian's python3, which has numpy (another python3 may come first on PATH).
+python=/usr/bin/python3
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
 echo
 
@@ -34,10 +36,10 @@ for count in 100000 1000000 10000000; do
     input=$dir/samples-$count.txt
     commands=("$fftext $input $dir/out-fftext.txt"
               "$dir/fftw_peer $input $dir/out-peer.txt"
-              "python3 $root/bench/peers/numpy_tuned.py $input $dir/out-tuned.txt")
+              "$python $root/bench/peers/numpy_tuned.py $input $dir/out-tuned.txt")
     names=(fftext fftw_peer numpy_tuned)
     if [ "$count" != 10000000 ] || [ -n "${WITH_TYPICAL:-}" ]; then
-        commands+=("python3 $root/bench/peers/numpy_typical.py $input $dir/out-typical.txt")
+        commands+=("$python $root/bench/peers/numpy_typical.py $input $dir/out-typical.txt")
         names+=(numpy_typical)
     fi
     args=()
@@ -45,7 +47,7 @@ for count in 100000 1000000 10000000; do
     echo "### $count lines ($(du -m "$input" | cut -f1) MB)"
     echo
     # fftext exits with 1 after a written spectrum, so exit codes are not checked.
-    hyperfine -N -i --warmup 1 --runs "$runs" --export-json "$dir/times-$count.json" "${args[@]}" >/dev/null
+    hyperfine -N -i --warmup 1 --runs "$runs" --export-json "$dir/times-$count.json" "${args[@]}" >/dev/null 2>&1
     python3 - "$dir/times-$count.json" <<'PY'
 import json, sys
 results = json.load(open(sys.argv[1]))["results"]

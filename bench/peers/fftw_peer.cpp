@@ -58,8 +58,16 @@ int main(int argc, char** argv) {
     std::vector<char> out(N / 2 * 56 + 64);
     char* o = out.data();
     const double span = static_cast<double>(N) * dx;
+    // Refer the phases to the true abscissae: bin k turns by k * phi.
+    const double phi = 2 * M_PI * xs[0] / span;
+    const double cphi = std::cos(phi), sphi = std::sin(phi);
+    double cr = dx, ci = 0;
     for (size_t k = 0; k < N / 2; ++k) {
-        double re = bins[k][0] * dx, im = -bins[k][1] * dx;
+        double re0 = bins[k][0], im0 = -bins[k][1];
+        double re = re0 * cr - im0 * ci, im = im0 * cr + re0 * ci;
+        double next = cr * cphi - ci * sphi;
+        ci = ci * cphi + cr * sphi;
+        cr = next;
         o = std::to_chars(o, o + 24, static_cast<double>(k) / span, std::chars_format::general, 9).ptr;
         *o++ = '\t';
         o = std::to_chars(o, o + 24, std::sqrt(re * re + im * im), std::chars_format::general, 9).ptr;

@@ -12,6 +12,8 @@ N = 1 << (n - 1).bit_length()
 padded = np.full(N, y.mean())
 padded[:n] = y
 bins = np.conj(np.fft.rfft(padded))[: N // 2] * dx
+# Refer the phases to the true abscissae: bin k turns by 2 pi f_k x0.
+bins *= np.exp(2j * np.pi * (np.arange(N // 2) / (N * dx)) * x[0])
 rows = np.empty((N // 2, 3))
 rows[:, 0] = np.arange(N // 2) / (N * dx)
 rows[:, 1] = np.abs(bins)

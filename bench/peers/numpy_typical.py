@@ -10,5 +10,7 @@ N = 1 << (n - 1).bit_length()
 padded = np.full(N, y.mean())
 padded[:n] = y
 bins = np.conj(np.fft.rfft(padded))[: N // 2] * dx
+# Refer the phases to the true abscissae: bin k turns by 2 pi f_k x0.
+bins *= np.exp(2j * np.pi * (np.arange(N // 2) / (N * dx)) * x[0])
 freq = np.arange(N // 2) / (N * dx)
 np.savetxt(sys.argv[2], np.column_stack([freq, np.abs(bins), np.angle(bins)]), fmt="%.9g", delimiter="\t", newline="\r\n")
