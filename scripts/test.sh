@@ -2,7 +2,8 @@
 # Builds everything and runs every test tier:
 #   1. native release build, warnings as errors, fault injection: all tests
 #   2. the same under AddressSanitizer and UndefinedBehaviorSanitizer
-#   3. the 32-bit Windows build (mingw-w64) under wine: its whole suite, the
+#   3. the libFuzzer targets, 45 seconds each
+#   4. the 32-bit Windows build (mingw-w64) under wine: its whole suite, the
 #      output compared with tier 1's program, the release zip, and a build
 #      with fault injection for the table of injected failures
 # Missing Debian packages are installed first (as root or through sudo). The
@@ -21,6 +22,9 @@ echo "== sanitizer build, all tests"
 cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan
+
+echo "== fuzz targets, a short run each (fuzz/run.sh 600 for a long campaign)"
+fuzz/run.sh --ci
 
 echo "== Windows build under wine"
 if ! scripts/deps.sh windows; then
