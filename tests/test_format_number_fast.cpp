@@ -23,21 +23,10 @@
 #include "output/output.h"
 #include "output/pow10_table.h"
 #include "output/wide_multiply.h"
+#include "support/bits.h"
 #include "support/reference_format.h"
 
 namespace {
-
-uint64_t bits_of(double v) {
-    uint64_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-double from_bits(uint64_t b) {
-    double v;
-    std::memcpy(&v, &b, sizeof v);
-    return v;
-}
 
 // Natural numbers as little-endian 32-bit limbs, no leading zero limb: just
 // enough arithmetic to recompute the tables exactly.

@@ -12,22 +12,11 @@
 #include <string>
 
 #include "input/input.h"
+#include "support/bits.h"
 
 namespace {
 
-uint64_t bits_of(double v) {
-    uint64_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-std::string show(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%a (%.17g)", v, v);
-    return buf;
-}
-
-std::string show(const std::string& text) {
+std::string quoted(const std::string& text) {
     if (text.size() <= 60) return "\"" + text + "\"";
     return "\"" + text.substr(0, 40) + "...\" (" + std::to_string(text.size()) + " chars)";
 }
@@ -35,8 +24,9 @@ std::string show(const std::string& text) {
 void expect_read(const std::string& text, double want, size_t consumed) {
     const char* end = nullptr;
     const double got = read_number(text.c_str(), &end);
-    EXPECT_EQ(bits_of(got), bits_of(want)) << show(text) << ": got " << show(got) << ", want " << show(want);
-    EXPECT_EQ(static_cast<size_t>(end - text.c_str()), consumed) << show(text);
+    EXPECT_EQ(bits_of(got), bits_of(want))
+        << quoted(text) << ": got " << describe(got) << ", want " << describe(want);
+    EXPECT_EQ(static_cast<size_t>(end - text.c_str()), consumed) << quoted(text);
 }
 
 struct Case {
@@ -276,8 +266,8 @@ TEST(ReadNumberTest, AgreesWithStrtod) {
         const size_t consumed = static_cast<size_t>(end - text.c_str());
         if (bits_of(got) != bits_of(want.value) || consumed != want.consumed) {
             ++mismatches;
-            ADD_FAILURE() << show(text) << ": got " << show(got) << " after " << consumed << " chars, want "
-                          << show(want.value) << " after " << want.consumed;
+            ADD_FAILURE() << quoted(text) << ": got " << describe(got) << " after " << consumed
+                          << " chars, want " << describe(want.value) << " after " << want.consumed;
         }
     }
 }

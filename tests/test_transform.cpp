@@ -17,22 +17,12 @@
 // a 53-bit long double they would be no better than the code under test.
 static_assert(LDBL_MANT_DIG >= 64, "the reference sums need an extended long double");
 
+#include "support/bits.h"
+
 namespace {
 
 const long double kPiL = 3.141592653589793238462643383279502884L;
 const double kUnit = 0x1p-53;  // unit roundoff u of double
-
-uint64_t bits_of(double v) {
-    uint64_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-std::string describe(double v) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%a (%.17g)", v, v);
-    return text;
-}
 
 ::testing::AssertionResult same_bits(double got, double want) {
     if (bits_of(got) == bits_of(want)) {

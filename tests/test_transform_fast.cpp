@@ -18,24 +18,13 @@
 #include <string>
 #include <vector>
 
+#include "support/bits.h"
 #include "support/reference_transform.h"
 #include "transform/passes.h"
 #include "transform/spectrum_passes.h"
 #include "transform/transform.h"
 
 namespace {
-
-uint64_t bits_of(double v) {
-    uint64_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-double from_bits(uint64_t b) {
-    double v;
-    std::memcpy(&v, &b, sizeof v);
-    return v;
-}
 
 // Same bytes, or the first slot that differs, in hex and decimal.
 ::testing::AssertionResult same_doubles(const std::vector<double>& got, const std::vector<double>& want) {
