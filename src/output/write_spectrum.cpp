@@ -95,7 +95,8 @@ bool write_rows(FileHandle file, uint32_t N, double dx, const double* a, char* b
         int used = 0;
         for (; used < blocks && first < rows_end; ++used) {
             const uint32_t last = rows_end - first < block_rows ? rows_end : first + block_rows;
-            block[used] = RowBlock{a, span, first, last, buffers + static_cast<size_t>(used) * block_rows * kLongestRow, 0};
+            block[used] = RowBlock{
+                a, span, first, last, buffers + static_cast<size_t>(used) * block_rows * kLongestRow, 0};
             contexts[used] = &block[used];
             first = last;
         }
