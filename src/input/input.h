@@ -17,7 +17,7 @@ constexpr uint32_t kMaxInputBytes = 268435456u;
 FailureMessage load_input_file(const PathChar* path, TextBuffer* text, SampleArray* samples);
 
 // Parses one record per non-blank line into samples.values, never more than
-// samples.room records. On success *count is the number of records (>= 1).
+// samples.room records. On success *count is the number of records (>= 2: a single point has no step).
 // Fails with "Invalid value at line %u", "Invalid input file format at line %u",
 // "Too few data", or "Out of memory (data array)" when the room is full.
 FailureMessage parse_samples(const TextBuffer& text, const SampleArray& samples, uint32_t* count);
