@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "support/bits.h"
+
 #define FUZZ_CHECK(condition)                                                                  \
     do {                                                                                       \
         if (!(condition)) {                                                                    \
@@ -14,18 +16,6 @@
             __builtin_trap();                                                                  \
         }                                                                                      \
     } while (0)
-
-inline uint64_t bits_of(double value) {
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-inline double double_of(uint64_t bits) {
-    double value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
 
 inline bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
 

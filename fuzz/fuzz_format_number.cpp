@@ -115,13 +115,13 @@ double near_tie(double value, int place, int steps) {
 double shaped_value(const uint8_t* data, size_t size) {
     uint64_t bits = 0;
     for (int i = 7; i >= 0; --i) bits = (bits << 8) | data[i];
-    double value = double_of(bits);
+    double value = from_bits(bits);
     if (size < 9 || !std::isfinite(value) || value == 0.0) return value;
     const int mode = data[8] % 4;
     const int steps = (size >= 10) ? static_cast<int8_t>(data[9]) % 8 : 0;
     if (mode == 1) {
         const int kept = (data[8] / 4) % 53;
-        return double_of(bits & ~((uint64_t{1} << (52 - kept)) - 1));
+        return from_bits(bits & ~((uint64_t{1} << (52 - kept)) - 1));
     }
     if (mode == 2) return near_tie(value, 9, steps);
     if (mode == 3) return near_tie(value, 4, steps);
