@@ -65,6 +65,26 @@ TEST(LoadInputFile, LargestFileIsLoaded) {
     EXPECT_EQ(samples.room, 67108864u);
 }
 
+// Large files are read in pieces on several threads: every byte must land in
+// its place, across the piece boundaries and at odd sizes.
+TEST(LoadInputFile, LargeFilesArriveWhole) {
+    TempDir dir;
+    for (uint32_t size : {(16u << 20) - 1u, 16u << 20, (16u << 20) + 12345u, (33u << 20) + 7u}) {
+        std::string bytes(size, '\0');
+        uint32_t state = size;
+        for (char& c : bytes) {
+            state = state * 1664525u + 1013904223u;
+            c = static_cast<char>('a' + (state >> 24) % 26u);
+        }
+        TextBuffer text{};
+        SampleArray samples{};
+        ASSERT_EQ(load(write_file(dir, "large", bytes), &text, &samples), "") << size;
+        ASSERT_EQ(text.size, size);
+        EXPECT_EQ(std::string(text.bytes, size) == bytes, true) << "bytes differ at size " << size;
+        EXPECT_EQ(text.bytes[size], '\0');
+    }
+}
+
 TEST(LoadInputFile, RoomIsThePageRoundedRequest) {
     struct Case {
         std::string bytes;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,13 +15,13 @@ struct Parsed {
     std::vector<SamplePoint> points;
 };
 
-Parsed parse(const std::string& text, uint32_t room = 64) {
+Parsed parse(const std::string& text, uint32_t room = 64, int chunks = 1) {
     std::string owned = text;  // keeps the terminating zero
     std::vector<double> block(2u * room + 2u, -99.0);
     SampleArray samples{block.data(), room};
     uint32_t count = 0;
-    FailureMessage message =
-        parse_samples(TextBuffer{owned.c_str(), static_cast<uint32_t>(owned.size())}, samples, &count);
+    FailureMessage message = parse_samples_in_chunks(
+        TextBuffer{owned.c_str(), static_cast<uint32_t>(owned.size())}, samples, &count, chunks);
     Parsed result;
     if (failed(message)) {
         result.message = std::string(message.caption) + ": " + message.text;
@@ -115,6 +116,108 @@ TEST(ParseSamples, NeverStoresBeyondTheRoom) {
     EXPECT_EQ(parse("0 1\n1 2\n2 3\n", 2).message, "Error: Out of memory (data array)");
     EXPECT_EQ(parse("0 1\n1 2\n  \n\n", 2).points.size(), 2u);
     EXPECT_EQ(parse("0 1\n1 2\n", 0).message, "Error: Out of memory (data array)");
+}
+
+// A text of random lines: numbers of several shapes, blank and whitespace
+// lines, every kind of line end, garbage that reads as (0, 0), and, now and
+// then, a bad line or a zero byte.
+std::string random_text(std::mt19937_64& random, int lines, int flaw_per_mille) {
+    static const char* const kNumbers[] = {"0",  "1",    "-2.5", "1e3", "0.001234500", "1.251665e+00",
+                                           ".5", "7d-2", "abc",  "1-"};
+    static const char* const kBreaks[] = {"\n", "\r\n", "\r", "\n\n", "\r\n \t\r\n", "\n  \n", "\n\v\f\n"};
+    static const char* const kFlaws[] = {"1\n", "1e999 2\n", "3 -1e400\n", "(a zero byte)", "1 \n"};
+    std::string text;
+    auto pick = [&random](size_t n) { return static_cast<size_t>(random() % n); };
+    for (int i = 0; i < lines; ++i) {
+        if (static_cast<int>(random() % 1000) < flaw_per_mille) {
+            const size_t flaw = pick(5);
+            if (flaw == 3) {
+                text.push_back('\0');
+            } else {
+                text += kFlaws[flaw];
+            }
+            continue;
+        }
+        if (pick(4) == 0) text += pick(2) ? "  " : "\t";
+        text += kNumbers[pick(10)];
+        text += pick(3) ? "\t" : " ";
+        text += kNumbers[pick(10)];
+        if (pick(8) == 0) text += " trailing words";
+        text += kBreaks[pick(7)];
+    }
+    if (pick(2)) text += "5 6";  // the last line without a break
+    return text;
+}
+
+// Parsing in chunks on several threads must give what one pass gives: the
+// same records, or the same message with the same record number.
+TEST(ParseSamples, ChunksAgreeWithOnePass) {
+    std::mt19937_64 random(20261207);
+    int failures_seen = 0;
+    int room_failures_seen = 0;
+    for (int trial = 0; trial < 600; ++trial) {
+        const int lines = 1 + static_cast<int>(random() % 400);
+        const std::string text =
+            random_text(random, lines, trial % 3 == 0 ? 0 : static_cast<int>(random() % 20));
+        // Rooms from plenty down to fewer than the records.
+        const uint32_t room =
+            trial % 4 == 0 ? static_cast<uint32_t>(random() % (lines + 2)) : 2u * lines + 8u;
+        const Parsed one = parse(text, room, 1);
+        failures_seen += !one.message.empty();
+        room_failures_seen += one.message == "Error: Out of memory (data array)";
+        for (int chunks : {2, 3, 4, 7, 64}) {
+            if (chunks == 64 && trial % 20 != 0) continue;  // 64 threads per parse are slow to start
+            const Parsed many = parse(text, room, chunks);
+            ASSERT_EQ(many.message, one.message) << "trial " << trial << ", " << chunks << " chunks";
+            ASSERT_EQ(many.points.size(), one.points.size())
+                << "trial " << trial << ", " << chunks << " chunks";
+            for (size_t i = 0; i < one.points.size(); ++i) {
+                ASSERT_EQ(bits(many.points[i].x), bits(one.points[i].x))
+                    << "trial " << trial << " record " << i;
+                ASSERT_EQ(bits(many.points[i].y), bits(one.points[i].y))
+                    << "trial " << trial << " record " << i;
+            }
+        }
+    }
+    // The table must have exercised failures, room failures and successes.
+    EXPECT_GT(failures_seen, 100);
+    EXPECT_GT(room_failures_seen, 10);
+    EXPECT_LT(failures_seen, 550);
+}
+
+struct ChunkCase {
+    const char* why;
+    std::string text;
+    int chunks;
+    const char* want;  // the message, or "" for success
+    size_t records;
+};
+
+// Texts whose shares end on the awkward bytes: inside a CR LF, inside a run of
+// blank lines, on a zero byte, on leading blanks, or with no LF at all.
+TEST(ParseSamples, ChunkBoundariesOnAwkwardBytes) {
+    const ChunkCase cases[] = {
+        {"CR-only lines give no place to split", "0 1\r1 2\r2 3\r3 4\r", 4, "", 4},
+        {"blank lines around every share", "0 1\n\n\n\n1 2\n\n\n\n2 3\n\n\n\n", 3, "", 3},
+        {"leading blanks after each break", "0 1\n   1 2\n\t 2 3\n  3 4\n", 4, "", 4},
+        {"zero byte ends the text in the first share", std::string("0 1\n1 2\n\0\n2 3\n3 4\n4 5\n5 6\n", 26),
+         3, "", 2},
+        {"bad line after a long blank stretch numbered over all chunks", "0 1\n1 2\n\n\n\n\n\n\n\n\n2 3\n3\n",
+         4, "Error: Invalid input file format at line 4", 0},
+        {"invalid value in the last chunk", "0 1\n1 2\n2 3\n3 4\n4 5\n5 1e999\n", 2,
+         "Error: Invalid value at line 6", 0},
+        {"first chunk's failure wins over a later one", "0 1\n1\n2 3\n3\n4 5\n5\n", 3,
+         "Error: Invalid input file format at line 2", 0},
+        {"whitespace only", "\n \n\t\n\r\n \n\n\n", 5, "Error: Too few data", 0},
+        {"a share begins on a zero byte", std::string("0 1\n1 2\n2 3\n\0 3 4\n4 5\n", 21), 2, "", 3},
+        {"more chunks than lines", "0 1\n1 2", 64, "", 2},
+    };
+    for (const ChunkCase& c : cases) {
+        const Parsed got = parse(c.text, 64, c.chunks);
+        EXPECT_EQ(got.message, c.want) << c.why;
+        EXPECT_EQ(got.points.size(), c.records) << c.why;
+        EXPECT_EQ(parse(c.text, 64, 1).message, c.want) << c.why << " (one pass)";
+    }
 }
 
 }  // namespace

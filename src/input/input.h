@@ -20,7 +20,13 @@ FailureMessage load_input_file(const PathChar* path, TextBuffer* text, SampleArr
 // samples.room records. On success *count is the number of records (>= 2: a single point has no step).
 // Fails with "Invalid value at line %u", "Invalid input file format at line %u",
 // "Too few data", or "Out of memory (data array)" when the room is full.
+// Large texts are parsed in chunks on the machine's cores, with the same
+// records and messages as one pass.
 FailureMessage parse_samples(const TextBuffer& text, const SampleArray& samples, uint32_t* count);
+
+// The same, with the text split into `chunks` chunks (1 ... 64) whatever its size.
+FailureMessage parse_samples_in_chunks(const TextBuffer& text, const SampleArray& samples, uint32_t* count,
+                                       int chunks);
 
 // The program's own text-to-double conversion. Takes the longest prefix of
 //   [+-] (digits [. digits*] | . digits) [(e|E|d|D) [+-] digits]

@@ -111,16 +111,57 @@ bool query_size(FileHandle file, uint64_t* size) {
     return true;
 }
 
+// Reads [offset, offset + size) of the file into bytes; stops early at its end.
+struct ReadPiece {
+    int descriptor;
+    char* bytes;
+    uint64_t offset;
+    size_t size;
+    bool ok;
+};
+
+void read_piece(void* context) {
+    ReadPiece* piece = static_cast<ReadPiece*>(context);
+    size_t done = 0;
+    piece->ok = true;
+    while (done < piece->size) {
+        const ssize_t got = pread(piece->descriptor, piece->bytes + done, piece->size - done,
+                                  static_cast<off_t>(piece->offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            piece->ok = false;
+            return;
+        }
+        if (got == 0) return;  // the file shrank: the rest stays zero, like a shorter file
+        done += static_cast<size_t>(got);
+    }
+}
+
 bool read_whole(FileHandle file, void* buffer, uint32_t size) {
     if (injected_failure(Operation::read)) return false;
-    char* bytes = static_cast<char*>(buffer);
-    size_t done = 0;
-    while (done < size) {
-        ssize_t got = read(descriptor(file), bytes + done, size - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return false;
-        if (got == 0) break;  // the file shrank: the rest stays zero, like a shorter file
-        done += static_cast<size_t>(got);
+    // Copying a large file out of the page cache and faulting in the pages it
+    // lands on goes faster on several cores: each reads a piece of its own.
+    constexpr uint32_t kPieceAlign = 1u << 20;
+    constexpr uint32_t kParallelBytes = 16u << 20;
+    constexpr int kMostPieces = 8;
+    int pieces = size < kParallelBytes ? 1 : processor_count();
+    if (pieces > kMostPieces) pieces = kMostPieces;
+    const uint32_t share =
+        (size / static_cast<uint32_t>(pieces) + kPieceAlign - 1u) / kPieceAlign * kPieceAlign;
+
+    ReadPiece piece[kMostPieces];
+    void* contexts[kMostPieces];
+    for (int i = 0; i < pieces; ++i) {
+        uint64_t begin = static_cast<uint64_t>(share) * static_cast<uint32_t>(i);
+        if (begin > size) begin = size;
+        const uint64_t end = i + 1 == pieces || size - begin < share ? size : begin + share;
+        piece[i] = ReadPiece{descriptor(file), static_cast<char*>(buffer) + begin, begin,
+                             static_cast<size_t>(end - begin), true};
+        contexts[i] = &piece[i];
+    }
+    run_parallel(read_piece, contexts, pieces);
+    for (int i = 0; i < pieces; ++i) {
+        if (!piece[i].ok) return false;
     }
     return true;
 }
