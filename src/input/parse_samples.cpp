@@ -33,7 +33,6 @@ struct Chunk {
     const char* end;  // the next chunk's first byte, or the terminating zero
     SamplePoint* points;
     uint32_t room;
-    uint32_t runs;   // runs of line-break bytes ending in [begin, end)
     uint32_t count;  // records stored
     ChunkEnd ending;
 };
@@ -91,13 +90,20 @@ void parse_chunk(void* context) {
     chunk->ending = ending;
 }
 
-// The number of bytes CR or LF in [begin, end) whose next byte is neither:
-// every record of a chunk is followed by a run of its own, so this bounds the
-// records. The byte at `end` is read too.
+// Any stretch of the text, and the number of bytes CR or LF in it whose next
+// byte is neither: the ends of runs of line breaks. Every record of a chunk is
+// followed by a run of its own, so the count bounds the records. It adds up
+// over adjacent stretches, wherever they are cut.
+struct Stretch {
+    const char* begin;
+    const char* end;  // the byte here is read too
+    uint32_t runs;
+};
+
 void count_break_runs(void* context) {
-    Chunk* chunk = static_cast<Chunk*>(context);
-    const char* p = chunk->begin;
-    const char* const end = chunk->end;
+    Stretch* stretch = static_cast<Stretch*>(context);
+    const char* p = stretch->begin;
+    const char* const end = stretch->end;
     uint64_t runs = 0;
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i cr = _mm_set1_epi8('\r');
@@ -116,7 +122,7 @@ void count_break_runs(void* context) {
                 static_cast<uint64_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
     }
     for (; p < end; ++p) runs += is_line_break(p[0]) && !is_line_break(p[1]);
-    chunk->runs = static_cast<uint32_t>(runs);
+    stretch->runs = static_cast<uint32_t>(runs);
 }
 
 // Where a chunk may begin at or after `from`: past the next LF and the
@@ -177,20 +183,31 @@ FailureMessage parse_samples_in_chunks(const TextBuffer& text, const SampleArray
                                                  static_cast<uint32_t>(chunk_count);
             end = share < begin ? begin : chunk_start(share, text_end);
         }
-        chunks[c] = Chunk{begin, end, points, 0, 0, 0, ChunkEnd::complete};
+        chunks[c] = Chunk{begin, end, points, 0, 0, ChunkEnd::complete};
         contexts[c] = &chunks[c];
         begin = end;
     }
 
     // Chunk c stores its records behind room for as many records as the
-    // chunks before it have line-break runs, so no two chunks overlap.
-    if (chunk_count > 1) run_parallel(count_break_runs, contexts, chunk_count - 1);
+    // chunks before it have line-break runs, so no two chunks overlap. Those
+    // are counted in halves of chunks, so that two chunks keep two cores busy.
+    Stretch halves[2 * kMostChunks];
+    void* half_contexts[2 * kMostChunks];
+    const int counted = 2 * (chunk_count - 1);
+    for (int c = 0; c + 1 < chunk_count; ++c) {
+        const char* middle = chunks[c].begin + (chunks[c].end - chunks[c].begin) / 2;
+        halves[2 * c] = Stretch{chunks[c].begin, middle, 0};
+        halves[2 * c + 1] = Stretch{middle, chunks[c].end, 0};
+        half_contexts[2 * c] = &halves[2 * c];
+        half_contexts[2 * c + 1] = &halves[2 * c + 1];
+    }
+    if (counted > 0) run_parallel(count_break_runs, half_contexts, counted);
     uint64_t start = 0;
     for (int c = 0; c < chunk_count; ++c) {
         const uint32_t offset = start < samples.room ? static_cast<uint32_t>(start) : samples.room;
         chunks[c].points = points + offset;
         chunks[c].room = samples.room - offset;
-        start += chunks[c].runs;
+        if (c + 1 < chunk_count) start += static_cast<uint64_t>(halves[2 * c].runs) + halves[2 * c + 1].runs;
     }
     run_parallel(parse_chunk, contexts, chunk_count);
 
