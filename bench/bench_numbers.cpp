@@ -33,6 +33,23 @@ const std::string& sample_text() {
     return text;
 }
 
+// Lines as numpy's savetxt writes them by default: `%.18e`, 19 significant
+// digits, beyond the exact fast path.
+const std::string& long_sample_text() {
+    static std::string text = [] {
+        std::mt19937_64 random(7);
+        std::normal_distribution<double> noise(0.0, 1.0);
+        std::string out;
+        char line[96];
+        for (int n = 0; n < 200000; ++n) {
+            std::snprintf(line, sizeof line, "%.18e %.18e\n", 0.001 + n * 5e-7, noise(random));
+            out += line;
+        }
+        return out;
+    }();
+    return text;
+}
+
 const std::vector<double>& sample_values() {
     static std::vector<double> values = [] {
         std::mt19937_64 random(11);
@@ -44,9 +61,9 @@ const std::vector<double>& sample_values() {
     return values;
 }
 
-void count_numbers(benchmark::State& state, size_t numbers) {
+void count_numbers(benchmark::State& state, size_t numbers, const std::string& text = sample_text()) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * numbers));
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * sample_text().size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
 void BM_parse_samples(benchmark::State& state) {
@@ -62,8 +79,7 @@ void BM_parse_samples(benchmark::State& state) {
 }
 
 template <typename Convert>
-void parse_with(benchmark::State& state, Convert convert) {
-    const std::string& text = sample_text();
+void parse_with(benchmark::State& state, Convert convert, const std::string& text = sample_text()) {
     size_t numbers = 0;
     for (auto _ : state) {
         numbers = 0;
@@ -77,7 +93,7 @@ void parse_with(benchmark::State& state, Convert convert) {
         }
         benchmark::DoNotOptimize(sum);
     }
-    count_numbers(state, numbers);
+    count_numbers(state, numbers, text);
 }
 
 void BM_read_number(benchmark::State& state) {
@@ -90,6 +106,23 @@ void BM_fast_float(benchmark::State& state) {
         *cursor = fast_float::from_chars(*cursor, end, value).ptr;
         return value;
     });
+}
+
+void BM_read_number_long(benchmark::State& state) {
+    parse_with(
+        state, [](const char** cursor, const char*) { return read_number(*cursor, cursor); },
+        long_sample_text());
+}
+
+void BM_fast_float_long(benchmark::State& state) {
+    parse_with(
+        state,
+        [](const char** cursor, const char* end) {
+            double value = 0;
+            *cursor = fast_float::from_chars(*cursor, end, value).ptr;
+            return value;
+        },
+        long_sample_text());
 }
 
 void BM_from_chars(benchmark::State& state) {
@@ -140,6 +173,8 @@ BENCHMARK(BM_read_number);
 BENCHMARK(BM_fast_float);
 BENCHMARK(BM_from_chars);
 BENCHMARK(BM_strtod);
+BENCHMARK(BM_read_number_long);
+BENCHMARK(BM_fast_float_long);
 BENCHMARK(BM_format_number);
 BENCHMARK(BM_snprintf_g9);
 BENCHMARK(BM_to_chars_g9);

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "input/input.h"
 #include "support/bits.h"
@@ -270,6 +271,81 @@ TEST(ReadNumberTest, AgreesWithStrtod) {
                           << " chars, want " << describe(want.value) << " after " << want.consumed;
         }
     }
+}
+
+// A zero from the library for a number with a non-zero digit before its
+// exponent letter is an underflow, which this syntax reads as +0.0.
+void expect_like_strtod(const std::string& text) {
+    const std::string number = text.substr(0, reference_read(text, false).consumed);
+    const std::string significand = number.substr(0, number.find_first_of("eEdD"));
+    const bool nonzero = significand.find_first_of("123456789") != std::string::npos;
+    const Reference want = reference_read(text, nonzero);
+    expect_read(text, want.value, want.consumed);
+}
+
+struct ShapeGroup {
+    const char* why;
+    std::vector<const char*> texts;
+};
+
+// The one-pass route for short numbers hands over to the digit array at its
+// limits. Both sides of each, against the C library.
+TEST(ReadNumberTest, ShortRouteLimitsAgreeWithStrtod) {
+    const ShapeGroup groups[] = {
+        {"8, 15, 16, 17 and 19 digits",
+         {"12345678", "1234567.8", "0.12345678e-14", "-87654321d-22", "123456789012345",
+          "1234567890.12345e-22", "999999999999999e8", "12345678901234567", "1234567890123456789",
+          "9999999999999999999", "-9999999999999999999e-22"}},
+        {"2^53 - 1, 2^53, 2^53 + 1 with the point anywhere and scales to 22",
+         {"9007199254740991", "9007199254740992", "9007199254740993", "-9007199254740993",
+          "9007199254740991e1", "9007199254740992e22", "9007199254740993e-22", "4503599627370497e22",
+          "900719925474099.3e1", "90071992547409.93", "0.9007199254740993"}},
+        {"20 digits, which may wrap a 64-bit integer; leading zeros count",
+         {"18446744073709551616", "18446744073709551617", "1844674407370955161.7", "36893488147419103232e-20",
+          "0.000000000000000001", "00000000000000000001", "0.0000000000000000001", "000000000000000000.1e1"}},
+        {"scales of 22 and 23 either way",
+         {"1e22", "1e23", "1e-22", "1e-23", "123.456e-20", "123.456e-21", "0.0001e26", "0.0001e27"}},
+        {"three and four exponent digits; exponents that wrap 32 or 64 bits to 1",
+         {"1e-005", "1e+022", "1E0023", "1e0001", "5d999", "-5d-999", "0e999", "-0e999", "0e1000",
+          "-0.0e-1000", "1e18446744073709551617", "-1e-18446744073709551615", "1e4294967297"}},
+        {"subnormals, signed zeros, and where the number stops",
+         {"5e-324", "2.5e-323", "+0", "-0", "-.0", "+.0e5", "1.5e", "1.5e+", "-1.5d-x", "+2.5E+0x", "7.e3",
+          ".7e-3", "-7.", "1.5.5"}},
+    };
+    for (const ShapeGroup& group : groups) {
+        SCOPED_TRACE(group.why);
+        for (const char* text : group.texts) expect_like_strtod(text);
+    }
+}
+
+// Decimal text near the short route's limits: up to 21 digits and 3 leading
+// zeros, often 2^53 give or take a little, the point anywhere, exponents
+// within +-30 written with leading zeros and all four letters.
+std::string random_short_number(std::mt19937_64& rng) {
+    static const char* const kSigns[] = {"", "+", "-"};
+    static const char* const kTails[] = {"", " ", "\t", "\n", "e", "d+", ".", "-1"};
+    std::string digits;
+    if (pick(rng, 4) == 0) {
+        digits = std::to_string((uint64_t{1} << 53) - 4 + pick(rng, 9));
+    } else {
+        const size_t count = 1 + pick(rng, 21);
+        for (size_t i = 0; i < count; ++i) digits += static_cast<char>('0' + pick(rng, 10));
+    }
+    if (pick(rng, 4) == 0) digits = std::string(pick(rng, 4), '0') + digits;
+    if (pick(rng, 3) != 0) digits.insert(pick(rng, digits.size() + 1), ".");
+    std::string text = kSigns[pick(rng, 3)] + digits;
+    if (pick(rng, 3) != 0) {
+        text += "eEdD"[pick(rng, 4)];
+        text += kSigns[pick(rng, 3)];
+        text += std::string(pick(rng, 3), '0') + std::to_string(pick(rng, 31));
+    }
+    return text + kTails[pick(rng, 8)];
+}
+
+TEST(ReadNumberTest, ShortShapesAgreeWithStrtod) {
+    std::mt19937_64 rng(20250107);
+    for (int i = 0; i < 300000 && !testing::Test::HasFailure(); ++i)
+        expect_like_strtod(random_short_number(rng));
 }
 
 }  // namespace

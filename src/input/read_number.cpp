@@ -30,6 +30,9 @@ struct Significand {
 
 inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10u; }
 
+// The digit's value, or 10 or more for any other byte.
+inline unsigned digit_value(char c) { return static_cast<unsigned char>(c - '0'); }
+
 void add_digit(Significand* s, char c) {
     if (s->count < kMaxDigits) {
         s->digits[s->count++] = c;
@@ -132,9 +135,94 @@ const char* scan_number(const char* text, Significand* s, bool* negative) {
     return p;
 }
 
-}  // namespace
+// The short number [text, end), whose digits make m (0 < m < 10^19) and whose
+// value is m * 10^scale (|scale| < 1020), by the library's correctly rounded
+// conversion. The library reads the text as written, after any '+', which it
+// does not take; with a d or D exponent it stops early and reads m and scale.
+double convert_short_by_library(const char* text, const char* end, bool negative, uint64_t m,
+                                ptrdiff_t scale) {
+    double value = 0.0;
+    std::from_chars_result r = std::from_chars(text + static_cast<int>(*text == '+'), end, value);
+    if (r.ptr != end) {
+        char digits[20 + 1 + 8];
+        char* p = std::to_chars(digits, digits + 20, m).ptr;
+        *p++ = 'e';
+        p = std::to_chars(p, digits + sizeof digits, scale).ptr;
+        r = std::from_chars(digits, p, value);
+        value = negative ? -value : value;
+    }
+    // Out of range leaves value untouched: the side of the range is known.
+    if (r.ec == std::errc::result_out_of_range) return (scale < 0) ? 0.0 : (negative ? -HUGE_VAL : HUGE_VAL);
+    // A non-zero number that rounds to zero has underflowed: +0.0 whatever its sign.
+    return (value == 0.0) ? 0.0 : value;
+}
 
-double read_number(const char* text, const char** end) {
+// The exponent after the letter at p, added to *scale. Returns its end, or p
+// itself when no digit follows the letter and its optional sign (the letter is
+// then not part of the number). Three digits already reach past the double
+// range both ways; for more, which might wrap, nullptr: the general route.
+const char* scan_short_exponent(const char* p, ptrdiff_t* scale) {
+    const char* q = p + 1;
+    const ptrdiff_t sign = (*q == '-') ? -1 : 1;
+    q += static_cast<int>(*q == '-' || *q == '+');
+    const char* digits = q;
+    ptrdiff_t exponent = 0;
+    for (unsigned d; (d = digit_value(*q)) < 10; ++q) {
+        if (q - digits == 3) return nullptr;
+        exponent = (exponent * 10) + static_cast<ptrdiff_t>(d);
+    }
+    if (q == digits) return p;
+    *scale += sign * exponent;
+    return q;
+}
+
+// The common short number in one pass, digits accumulated as they are read:
+// at most 19 digits, so that m cannot wrap, and at most three exponent
+// digits. With m <= 2^53 and a scale within +-22 convert_exactly's argument
+// holds for m as written, trailing zeros and all; the library takes the rest.
+// False, with nothing written, when the number needs the general route.
+bool read_short_number(const char* text, const char** end, double* value) {
+    // Signs are steps in arithmetic, not branches: in a column of noise they
+    // come at random and a mispredicted branch costs more than the number.
+    const char* p = text;
+    const bool negative = (*p == '-');
+    p += static_cast<int>(negative || *p == '+');
+    const char* first = p;
+    uint64_t m = 0;
+    for (unsigned d; (d = digit_value(*p)) < 10; ++p) m = (m * 10) + d;
+    ptrdiff_t digit_count = p - first;
+    ptrdiff_t scale = 0;
+    if (*p == '.') {
+        const char* fraction = ++p;
+        for (unsigned d; (d = digit_value(*p)) < 10; ++p) m = (m * 10) + d;
+        digit_count += p - fraction;
+        scale = fraction - p;
+    }
+    // No digit at all ("." or "-"), or so many that m may have wrapped.
+    if (digit_count == 0 || digit_count > 19) return false;
+
+    const char letter = static_cast<char>(*p | 0x20);
+    if (letter == 'e' || letter == 'd') {
+        p = scan_short_exponent(p, &scale);
+        if (p == nullptr) return false;
+    }
+
+    if (m == 0) {
+        *value = negative ? -0.0 : 0.0;
+    } else if (m <= (uint64_t{1} << 53) && scale >= -22 && scale <= 22) {
+        // Rounding to nearest is symmetric: the sign may go on before it.
+        const int64_t signed_m = static_cast<int64_t>(m) * (negative ? -1 : 1);
+        const double dm = static_cast<double>(signed_m);
+        *value = (scale < 0) ? (dm / kPowersOfTen[-scale]) : (dm * kPowersOfTen[scale]);
+    } else {
+        *value = convert_short_by_library(text, p, negative, m, scale);
+    }
+    *end = p;
+    return true;
+}
+
+// Any number of digits and any exponent, through the digit array.
+double read_any_number(const char* text, const char** end) {
     Significand s;
     s.count = 0;
     s.sticky = false;
@@ -156,4 +244,12 @@ double read_number(const char* text, const char** end) {
     // A non-zero number that rounds to zero has underflowed: +0.0 whatever its sign.
     if (value == 0.0) return 0.0;
     return negative ? -value : value;
+}
+
+}  // namespace
+
+double read_number(const char* text, const char** end) {
+    double value = 0.0;
+    if (read_short_number(text, end, &value)) return value;
+    return read_any_number(text, end);
 }
