@@ -27,6 +27,12 @@ bool nine_digits_settled(double value);
 // atan2 where it settles the digits, the portable one elsewhere.
 size_t format_phase(double im, double re, char* out);
 
+// write_spectrum formats the rows of an N-point spectrum in rounds of this
+// many (the last round may be shorter) and writes each round once it is
+// formatted; on several threads, while the next round is being formatted.
+// Without memory for its buffers it takes smaller rounds on one thread.
+uint32_t rows_per_round(uint32_t N);
+
 // Creates the file at `path` and writes the warnings and the spectrum rows.
 // Fails with "CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed" when the file
 // cannot be created and "WriteFile failed" when a write or the close fails (the

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -6,16 +7,23 @@
 
 namespace {
 
-// Rows are formatted in blocks, several blocks at a time on the machine's
-// cores, and written in order. A row takes at most 52 bytes.
-constexpr uint32_t kBlockRows = 16384;
+// Rows are formatted into blocks with room for the longest rows (a row takes
+// at most 52 bytes) and written in order. On one thread a block at a time:
+// format, then write. On several, in rounds of blocks: while the threads
+// format round r + 1, the caller's thread first writes round r, then joins
+// them. Blocks go to whichever thread is free, so the one that writes
+// formats fewer; the room of two rounds is in use at a time.
 constexpr size_t kLongestRow = 64;
-constexpr size_t kBlockBytes = kBlockRows * kLongestRow;
-constexpr int kMostBlocks = 8;
+constexpr uint32_t kSerialBlockRows = 16384;
+constexpr uint32_t kBlockRows = 2048;
+constexpr uint32_t kRoundBlocksPerThread = 8;
+constexpr int kMostThreads = 8;
+// 4 MiB of room per round, however many threads.
+constexpr uint32_t kMostRoundBlocks = 32;
 // Without memory for the blocks, one small block on the stack does.
 constexpr uint32_t kFallbackRows = 1024;
 // Below this many rows a second thread costs more than it saves.
-constexpr uint32_t kParallelRows = 2 * kBlockRows;
+constexpr uint32_t kParallelRows = 2 * kSerialBlockRows;
 
 const char kPaddingWarning[] =
     "%warning There are not 2^n data in the input file --> data were padded with an average value";
@@ -28,6 +36,24 @@ struct RowBlock {
     uint32_t last;
     char* bytes;
     size_t used;
+};
+
+// One round of the pipeline, shared by its threads.
+struct Round {
+    RowBlock* blocks;  // to format
+    uint32_t count;
+    std::atomic<uint32_t> next;  // the first block no thread has taken yet
+    const RowBlock* previous;    // the round before, formatted, to write
+    uint32_t previous_count;
+    FileHandle file;
+    bool written;  // false once a write failed
+};
+
+// What one thread does in a round. Only the first part writes; run_parallel
+// gives it to the caller's thread.
+struct RoundPart {
+    Round* round;
+    bool writes;
 };
 
 char* append(char* cursor, const char* text, size_t length) {
@@ -78,34 +104,108 @@ void format_rows(void* context) {
     block->used = static_cast<size_t>(cursor - block->bytes);
 }
 
-int block_count(uint32_t rows) {
-    if (rows < kParallelRows) return 1;
-    const int processors = processor_count();
-    return processors < kMostBlocks ? processors : kMostBlocks;
+// Up to `most_blocks` blocks of `block_rows` rows (the last may be shorter)
+// from row *first on, at most to rows.last, each with its room from
+// rows.bytes on; moves *first past them and returns the number of blocks.
+uint32_t split_rows(const RowBlock& rows, uint32_t* first, uint32_t block_rows, uint32_t most_blocks,
+                    RowBlock* blocks) {
+    uint32_t count = 0;
+    for (; count < most_blocks && *first < rows.last; ++count) {
+        const uint32_t last = rows.last - *first < block_rows ? rows.last : *first + block_rows;
+        blocks[count] = RowBlock{rows.a,
+                                 rows.span,
+                                 *first,
+                                 last,
+                                 rows.bytes + static_cast<size_t>(count) * block_rows * kLongestRow,
+                                 0};
+        *first = last;
+    }
+    return count;
 }
 
-// The rows 1 ... N/2 - 1, in rounds of `blocks` blocks. False when a write failed.
-bool write_rows(FileHandle file, uint32_t N, double dx, const double* a, char* buffers, int blocks,
-                uint32_t block_rows) {
-    RowBlock block[kMostBlocks];
-    void* contexts[kMostBlocks];
-    const uint32_t rows_end = N / 2u;
-    const double span = static_cast<double>(N) * dx;
-    for (uint32_t first = 1; first < rows_end;) {
-        int used = 0;
-        for (; used < blocks && first < rows_end; ++used) {
-            const uint32_t last = rows_end - first < block_rows ? rows_end : first + block_rows;
-            block[used] = RowBlock{
-                a, span, first, last, buffers + static_cast<size_t>(used) * block_rows * kLongestRow, 0};
-            contexts[used] = &block[used];
-            first = last;
-        }
-        run_parallel(format_rows, contexts, used);
-        for (int i = 0; i < used; ++i) {
-            if (!write_output(file, block[i].bytes, block[i].used)) return false;
-        }
+bool write_blocks(FileHandle file, const RowBlock* blocks, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!write_output(file, blocks[i].bytes, blocks[i].used)) return false;
     }
     return true;
+}
+
+void run_round_part(void* context) {
+    const RoundPart* part = static_cast<const RoundPart*>(context);
+    Round* round = part->round;
+    if (part->writes) {
+        round->written = write_blocks(round->file, round->previous, round->previous_count);
+        if (!round->written) return;
+    }
+    for (;;) {
+        const uint32_t i = round->next.fetch_add(1, std::memory_order_relaxed);
+        if (i >= round->count) return;
+        format_rows(&round->blocks[i]);
+    }
+}
+
+int thread_count(uint32_t rows) {
+    if (rows < kParallelRows) return 1;
+    const int processors = processor_count();
+    return processors < kMostThreads ? processors : kMostThreads;
+}
+
+uint32_t round_blocks(int threads) {
+    const uint32_t blocks = static_cast<uint32_t>(threads) * kRoundBlocksPerThread;
+    return blocks < kMostRoundBlocks ? blocks : kMostRoundBlocks;
+}
+
+uint32_t round_rows(int threads) {
+    return threads == 1 ? kSerialBlockRows : round_blocks(threads) * kBlockRows;
+}
+
+// `rows` in blocks of `block_rows`, one at a time on the caller's thread.
+bool write_rows_serially(FileHandle file, RowBlock rows, uint32_t block_rows) {
+    RowBlock block;
+    for (uint32_t first = rows.first; first < rows.last;) {
+        split_rows(rows, &first, block_rows, 1, &block);
+        format_rows(&block);
+        if (!write_output(file, block.bytes, block.used)) return false;
+    }
+    return true;
+}
+
+// `rows` in rounds on `threads` threads; rows.bytes holds the room of two
+// rounds, which take turns.
+bool write_rows_in_rounds(FileHandle file, RowBlock rows, int threads) {
+    RowBlock blocks[2][kMostRoundBlocks];
+    const uint32_t most_blocks = round_blocks(threads);
+    const size_t round_bytes = static_cast<size_t>(most_blocks) * kBlockRows * kLongestRow;
+    Round round;
+    round.file = file;
+    round.previous = nullptr;
+    round.previous_count = 0;
+    RoundPart writer{&round, true};
+    RoundPart formatter{&round, false};
+    void* contexts[kMostThreads] = {&writer};
+    for (int i = 1; i < threads; ++i) contexts[i] = &formatter;
+    int turn = 0;
+    for (uint32_t first = rows.first; first < rows.last; turn ^= 1) {
+        RowBlock room = rows;
+        room.bytes += static_cast<size_t>(turn) * round_bytes;
+        round.blocks = blocks[turn];
+        round.count = split_rows(room, &first, kBlockRows, most_blocks, blocks[turn]);
+        round.next.store(0, std::memory_order_relaxed);
+        round.written = true;
+        run_parallel(run_round_part, contexts, threads);
+        if (!round.written) return false;
+        round.previous = blocks[turn];
+        round.previous_count = round.count;
+    }
+    return write_blocks(file, round.previous, round.previous_count);
+}
+
+// The rows 1 ... N/2 - 1 of the spectrum `a`. False when a write failed.
+bool write_rows(FileHandle file, uint32_t N, double dx, const double* a, char* bytes, int threads,
+                uint32_t block_rows) {
+    const RowBlock rows{a, static_cast<double>(N) * dx, 1, N / 2u, bytes, 0};
+    if (threads == 1) return write_rows_serially(file, rows, block_rows);
+    return write_rows_in_rounds(file, rows, threads);
 }
 
 }  // namespace
@@ -131,15 +231,19 @@ size_t format_phase(double im, double re, char* out) {
     return format_number(nine_digits_settled(guess) ? guess : portable_atan2(im, re), 9, out);
 }
 
+uint32_t rows_per_round(uint32_t N) { return round_rows(thread_count(N / 2u)); }
+
 FailureMessage write_spectrum(const PathChar* path, uint32_t count, uint32_t N, const StepInfo& step,
                               const double* spectrum) {
-    int blocks = block_count(N / 2u);
-    uint32_t block_rows = kBlockRows;
-    char* buffers = static_cast<char*>(allocate_pages(static_cast<size_t>(blocks) * kBlockBytes));
+    int threads = thread_count(N / 2u);
+    uint32_t block_rows = kSerialBlockRows;
+    // One block for one thread; the room of two rounds for several.
+    const size_t rounds = threads == 1 ? 1 : 2;
+    char* buffers = static_cast<char*>(allocate_pages(rounds * round_rows(threads) * kLongestRow));
     char fallback[kFallbackRows * kLongestRow];
     if (buffers == nullptr) {
         buffers = fallback;
-        blocks = 1;
+        threads = 1;
         block_rows = kFallbackRows;
     }
     FileHandle file;
@@ -151,7 +255,7 @@ FailureMessage write_spectrum(const PathChar* path, uint32_t count, uint32_t N, 
     // A full disk must not pass for a complete spectrum: every write and the
     // close are checked, and whatever was written of the file goes.
     const bool written = write_output(file, head, static_cast<size_t>(head_end - head)) &&
-                         write_rows(file, N, step.dx, spectrum, buffers, blocks, block_rows);
+                         write_rows(file, N, step.dx, spectrum, buffers, threads, block_rows);
     if (!written) {
         discard_output(file, path);
         return failure(kCaptionError, "WriteFile failed");

@@ -22,6 +22,30 @@ fault first_write write:1 "Error: WriteFile failed"
 fault later_write write:2 "Error: WriteFile failed" "$golden/tie_8192.txt"
 fault close close:1 "Error: WriteFile failed"
 
+# A spectrum of 2^18 points has 131071 rows: 8 blocks of 16384 on one
+# processor; on several, 64 blocks of 2048 in rounds, each block written
+# while the next round is formatted, the last round's after that.
+awk 'BEGIN { for (i = 0; i < 262144; i++) printf "%d %d\n", i, (i * 7919) % 1000 }' >"$work/rounds.txt"
+run_fftext "$work/rounds.txt" "$work/rounds.out"
+if [ "$RC" = 1 ]; then pass; else fail rounds "exit $RC, message '$MESSAGE'"; fi
+fault rounds_early_write write:9 "Error: WriteFile failed" "$work/rounds.txt"
+if [ "$(getconf _NPROCESSORS_ONLN)" -ge 2 ]; then
+    fault rounds_middle_write write:40 "Error: WriteFile failed" "$work/rounds.txt"
+    fault rounds_last_write write:65 "Error: WriteFile failed" "$work/rounds.txt"
+    # The head and 64 blocks: there is no 66th write to fail.
+    FFTEXT_FAIL=write:66 run_fftext "$work/rounds.txt" "$work/rounds-66.out"
+    if [ "$RC" = 1 ] && cmp -s "$work/rounds.out" "$work/rounds-66.out"; then pass; else fail rounds_65_writes "exit $RC"; fi
+else
+    echo "SKIP rounds_middle_write, rounds_last_write, rounds_65_writes: one processor, no rounds"
+fi
+# Without its buffers the writer takes 1024 rows at a time on one thread.
+FFTEXT_FAIL=allocate:3 run_fftext "$work/rounds.txt" "$work/rounds-small.out"
+if [ "$RC" = 1 ] && cmp -s "$work/rounds.out" "$work/rounds-small.out"; then
+    pass
+else
+    fail rounds_without_buffers "exit $RC, output the same as with buffers: $(cmp -s "$work/rounds.out" "$work/rounds-small.out" && echo yes || echo no)"
+fi
+
 # A failure that never comes: only one input is opened.
 FFTEXT_FAIL=open:2 expect_output impulse "$golden/impulse.txt"
 # Without memory for its large buffers the writer does with a small one.

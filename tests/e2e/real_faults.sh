@@ -69,8 +69,20 @@ if [ "$(id -u)" = 0 ] && mount -t tmpfs -o size=64k tmpfs "$work/small" 2>/dev/n
     else
         fail full_file_system "exit $RC, message '$MESSAGE', left: $leftovers"
     fi
+    # 2 MiB fill up part way through the 4.7 MB spectrum of 2^18 points,
+    # written in rounds, each while the next is formatted.
+    awk 'BEGIN { for (i = 0; i < 262144; i++) printf "%d %d\n", i, (i * 7919) % 1000 }' >"$work/rounds.txt"
+    mount -t tmpfs -o size=2m tmpfs "$work/small"
+    run_fftext "$work/rounds.txt" "$work/small/out.txt"
+    leftovers=$(ls -A "$work/small")
+    umount "$work/small"
+    if [ "$RC" = 0 ] && [ "$MESSAGE" = "Error: WriteFile failed" ] && [ -z "$leftovers" ]; then
+        pass
+    else
+        fail full_file_system_in_rounds "exit $RC, message '$MESSAGE', left: $leftovers"
+    fi
 else
-    echo "SKIP full_file_system: mounting a small tmpfs needs root"
+    echo "SKIP full_file_system, full_file_system_in_rounds: mounting a small tmpfs needs root"
 fi
 
 finish

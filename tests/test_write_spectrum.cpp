@@ -1,0 +1,123 @@
+// The spectrum file against the same rows formatted one at a time by the
+// reference formatter and the correctly rounded arc tangent: however the rows
+// are split into blocks and rounds and shared among threads, each row is
+// there once, in order, whole.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/trig.h"
+#include "output/output.h"
+#include "support/reference_format.h"
+
+namespace {
+
+// Bins of every size from 1e-12 to 1e3 and either sign, lengths of rows
+// varying; a few exact zeros for the signed-zero phases.
+std::vector<double> make_spectrum(uint32_t N) {
+    std::mt19937_64 random(N);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::uniform_int_distribution<int> decade(-12, 3);
+    std::vector<double> a(N);
+    for (double& value : a) value = unit(random) * std::pow(10.0, decade(random));
+    for (uint32_t k = 5; k < N; k += 997) a[k] = (k & 2u) != 0 ? -0.0 : 0.0;
+    return a;
+}
+
+void append_number(std::string* text, double value) {
+    char digits[32];
+    text->append(digits, reference_format_number(value, 9, digits));
+}
+
+std::string rows_one_by_one(const std::vector<double>& a, uint32_t N, double dx) {
+    std::string text = "0\t";
+    append_number(&text, a[0]);
+    text += "\t0\r\n";
+    const double span = static_cast<double>(N) * dx;
+    for (uint32_t k = 1; k < N / 2u; ++k) {
+        const double re = a[2u * k];
+        const double im = a[2u * k + 1u];
+        append_number(&text, static_cast<double>(k) / span);
+        text += '\t';
+        append_number(&text, std::sqrt((re * re) + (im * im)));
+        text += '\t';
+        append_number(&text, portable_atan2(im, re));
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::string written_file(const std::vector<double>& a, uint32_t N, double dx) {
+    char path[] = "/tmp/fftext-spectrum-XXXXXX";
+    const int descriptor = mkstemp(path);
+    if (descriptor < 0) return "mkstemp failed";
+    close(descriptor);
+    // A count that is a power of two and no deviation: no warnings.
+    const StepInfo step{0.0, dx, 0.0};
+    const FailureMessage message = write_spectrum(path, 2, N, step, a.data());
+    std::ifstream file(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::remove(path);
+    return failed(message) ? message.text : text;
+}
+
+// Rows 1 ... N/2 - 1: whole rounds of rows_per_round(N) rows and `extra`
+// rows more (or fewer).
+struct Case {
+    uint32_t rounds;
+    int32_t extra;
+};
+
+// N need not be a power of two here.
+uint32_t points_for(uint32_t round, const Case& c) {
+    return 2u * (c.rounds * round + static_cast<uint32_t>(c.extra) + 1u);
+}
+
+void expect_rows_one_by_one(uint32_t round, const Case* cases, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t N = points_for(round, cases[i]);
+        // Each case probes the boundaries of its own geometry.
+        ASSERT_EQ(rows_per_round(N), round) << "N = " << N;
+        const std::vector<double> a = make_spectrum(N);
+        const double dx = 1.0 / 3.0;
+        const std::string want = rows_one_by_one(a, N, dx);
+        const std::string got = written_file(a, N, dx);
+        if (got == want) continue;
+        size_t at = 0;
+        while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
+        ADD_FAILURE() << "N = " << N << " (" << cases[i].rounds << " rounds of " << round << " rows, "
+                      << cases[i].extra << " more): " << got.size() << " bytes, want " << want.size()
+                      << "; first difference at byte " << at << ": got '" << got.substr(at, 40) << "', want '"
+                      << want.substr(at, 40) << "'";
+    }
+}
+
+// A spectrum this small is formatted and written a block at a time on the
+// caller's thread: no rows, one, rows around a whole block, and the most
+// rows that stay on one thread.
+TEST(WriteSpectrum, SmallSpectraBlockByBlock) {
+    const uint32_t round = rows_per_round(4);
+    const Case cases[] = {{0, 0}, {0, 1}, {0, 2}, {1, -1}, {1, 0}, {1, 1}, {1, 100}, {2, -2}};
+    expect_rows_one_by_one(round, cases, std::size(cases));
+}
+
+// Large spectra go in rounds, each written while the next is formatted:
+// the first round alone, partial, full and one row past it, and later
+// rounds full, one short and one over, so that the last round, written once
+// all are formatted, is whole, a single row, or a part.
+TEST(WriteSpectrum, LargeSpectraInRounds) {
+    const uint32_t round = rows_per_round(1u << 24);
+    const Case cases[] = {{1, -1}, {1, 0}, {1, 1}, {2, -1}, {2, 0}, {2, 1}, {3, 0}, {3, 4321}};
+    expect_rows_one_by_one(round, cases, std::size(cases));
+}
+
+}  // namespace
