@@ -6,7 +6,8 @@
 // tests/support/reference_transform.cpp give it. Every length that takes a
 // different path is covered: each power of two up to 2^20 complex values and
 // 2^21 real values, which goes past the block size, through every grouping
-// of the large stages and past the L2 cache.
+// of the large stages and past the L2 cache; the threaded form of the long
+// lengths up to 2^22 real values.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "support/bits.h"
 #include "support/reference_transform.h"
 #include "transform/passes.h"
@@ -191,18 +193,20 @@ TEST(FastTransform, ComplexFftAloneMatchesReferenceBits) {
     }
 }
 
-// The whole spectrum, every length up to 2^21 real values, with origins that
-// make the rotation trivial (x0 = 0), ordinary, far away and negative, steps
-// from tiny to large, and one whose phase overflows to a NaN.
+// Origins that make the rotation trivial (x0 = 0), ordinary, far away and
+// negative, steps from tiny to large, and one whose phase overflows to a NaN.
+struct Placement {
+    double x0;
+    double dx;
+};
+const Placement placements[] = {
+    {0.0, 1.0}, {0.125, 0.001}, {-3.75e5, 0.5}, {12.0, 0x1.8p-1000}, {0x1p1023, 0x1p1020},
+};
+const uint32_t kPlacementCount = sizeof placements / sizeof placements[0];
+
+// The whole spectrum, every length up to 2^21 real values, in every placement.
 TEST(FastTransform, RealSpectrumMatchesReferenceBits) {
-    struct Placement {
-        double x0;
-        double dx;
-    };
-    const Placement placements[] = {
-        {0.0, 1.0}, {0.125, 0.001}, {-3.75e5, 0.5}, {12.0, 0x1.8p-1000}, {0x1p1023, 0x1p1020},
-    };
-    const uint32_t count = sizeof placements / sizeof placements[0];
+    const uint32_t count = kPlacementCount;
     for (uint32_t N = 1; N <= (1u << 21); N *= 2) {
         for (Kind kind : kKinds) {
             for (uint32_t round = 0; round < rounds_for(N); ++round) {
@@ -212,7 +216,7 @@ TEST(FastTransform, RealSpectrumMatchesReferenceBits) {
                 reference_real_spectrum(want.data(), N, at.x0, at.dx);
                 for (Vectors vectors : vector_kinds()) {
                     std::vector<double> got = input;
-                    real_spectrum_using(got.data(), N, at.x0, at.dx, vectors);
+                    real_spectrum_using(got.data(), N, at.x0, at.dx, vectors, 1);
                     EXPECT_TRUE(same_doubles(got, want))
                         << name_of(vectors) << ", N = " << N << ", " << name_of(kind)
                         << " data, x0 = " << at.x0 << ", dx = " << at.dx;
@@ -222,9 +226,63 @@ TEST(FastTransform, RealSpectrumMatchesReferenceBits) {
     }
 }
 
-// The public routine, with the best sweeps of this processor.
+// The threaded form of the long transforms splits the permutation, the
+// stages, the last sweep's offsets and the final chunks by the thread
+// count, and takes up each recurrence where another thread left it: every
+// long length from the first (2^14) through the threshold of the public
+// routine to 2^22, with two threads, an odd count, and more than this
+// machine has and the transform uses (16).
+TEST(FastTransform, ThreadedRealSpectrumMatchesReferenceBits) {
+    const int many = processor_count() > 16 ? processor_count() + 1 : 17;
+    const int thread_counts[] = {2, 3, many};
+    for (uint32_t N = 1u << 14; N <= (1u << 22); N *= 2) {
+        for (Kind kind : kKinds) {
+            // The rarer kinds only where the larger lengths would make the test slow.
+            if (N > (1u << 18) && kind != Kind::kUniform && kind != Kind::kWild) {
+                continue;
+            }
+            const Placement& at = placements[static_cast<uint32_t>(kind) % kPlacementCount];
+            std::vector<double> input = draw_values(N, kind, 23 * N + static_cast<uint32_t>(kind));
+            std::vector<double> want = input;
+            reference_real_spectrum(want.data(), N, at.x0, at.dx);
+            for (Vectors vectors : vector_kinds()) {
+                for (int threads : thread_counts) {
+                    std::vector<double> got = input;
+                    real_spectrum_using(got.data(), N, at.x0, at.dx, vectors, threads);
+                    EXPECT_TRUE(same_doubles(got, want))
+                        << name_of(vectors) << ", N = " << N << ", " << name_of(kind) << " data, " << threads
+                        << " threads";
+                }
+            }
+        }
+    }
+}
+
+// The permutation in parts, each part alone and the parts in reverse
+// order, on values that name their slot: lengths with and without middle
+// bits, and more parts than there are tiles.
+TEST(FastTransform, BitReversePartsMakeThePermutation) {
+    for (uint32_t M : {1u, 4u, 64u, 1u << 12, 1u << 13, 1u << 17, 1u << 20}) {
+        std::vector<double> want(2 * size_t{M});
+        for (size_t i = 0; i < want.size(); ++i) {
+            want[i] = static_cast<double>(i);
+        }
+        std::vector<double> start = want;
+        reference_bit_reverse(want.data(), M);
+        for (uint32_t parts : {2u, 3u, 7u, 5000u}) {
+            std::vector<double> got = start;
+            for (uint32_t part = parts; part-- > 0;) {
+                bit_reverse_part(got.data(), M, part, parts);
+            }
+            EXPECT_TRUE(same_doubles(got, want)) << "M = " << M << ", " << parts << " parts";
+        }
+    }
+}
+
+// The public routine, with the best sweeps of this processor and, from its
+// threshold on, all its processors.
 TEST(FastTransform, RealSpectrumAloneMatchesReferenceBits) {
-    for (uint32_t N : {16u, 4096u, 1u << 18}) {
+    for (uint32_t N : {16u, 4096u, 1u << 18, 1u << 20}) {
         std::vector<double> got = draw_values(N, Kind::kUniform, N + 3);
         std::vector<double> want = got;
         real_spectrum(got.data(), N, 0.5, 0.01);

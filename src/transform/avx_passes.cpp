@@ -207,6 +207,14 @@ void avx_all_stages(double* z, size_t M, size_t block, const double* table, Ride
     all_stages<Avx>(z, M, block, table, along);
 }
 
+void avx_region_stages(double* z, size_t M, size_t first, size_t end, const double* table) {
+    region_stages<Avx>(z, M, first, end, table);
+}
+
+void avx_offset_sweep(double* z, size_t M, const double* starts, size_t j_first, size_t j_end) {
+    offset_sweep<Avx>(z, M, starts, j_first, j_end);
+}
+
 // As fill_short_tables (real_spectrum.cpp), with complex_fft's two runs of
 // factors side by side in one vector: [top | low] steps as two
 // TwiddleRecurrences would, lane by lane. M >= 4.

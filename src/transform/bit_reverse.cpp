@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "transform/passes.h"
 #include "transform/reversal.h"
 #include "transform/transform.h"
 
@@ -45,7 +46,11 @@ void write_tile(double* z, size_t base, size_t row_step, uint32_t side, const do
 
 }  // namespace
 
-void bit_reverse(double* z, uint32_t M) {
+void bit_reverse(double* z, uint32_t M) { bit_reverse_part(z, M, 0, 1); }
+
+// The parts take the tiles and pairs of tiles in turn, so that each gets
+// its share of the whole array.
+void bit_reverse_part(double* z, uint32_t M, uint32_t part, uint32_t parts) {
     if (M <= 2) {
         return;
     }
@@ -63,9 +68,13 @@ void bit_reverse(double* z, uint32_t M) {
     }
     double tile[2 * kTile * kTile];
     double partner[2 * kTile * kTile];
+    uint32_t turn = 0;
     for (uint32_t b = 0; b < (1u << mid); ++b) {
         uint32_t rb = reversed_bits(b, mid);
         if (rb < b) {
+            continue;
+        }
+        if (turn++ % parts != part) {
             continue;
         }
         size_t base = size_t{b} << q;

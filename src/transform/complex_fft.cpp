@@ -54,3 +54,43 @@ void complex_fft_using(double* z, uint32_t M, Vectors vectors, RideAlong* along)
 }
 
 void complex_fft(double* z, uint32_t M) { complex_fft_using(z, M, best_vectors()); }
+
+// The longest transform, kMaxLength / 2 = 2^25 complex values, has 14
+// stages above a block of 2^11.
+static_assert(kMaxLength == (1u << 26) && kBlock == (1u << 11) && kMostSweeps * kMaxSpan >= 14,
+              "kMostSweeps sweeps cover the large stages of the longest transform");
+
+uint32_t plan_sweeps(size_t M, size_t block, Sweep* plan) {
+    size_t h = block;
+    uint32_t t = stage_count(block) + 1;
+    uint32_t remaining = stage_count(M / h);
+    uint32_t sweeps = (remaining + kMaxSpan - 1) / kMaxSpan;
+    uint32_t count = 0;
+    for (; h < M; --sweeps) {
+        uint32_t span = (remaining + sweeps - 1) / sweeps;
+        plan[count++] = {h, span, t};
+        h <<= span;
+        t += span;
+        remaining -= span;
+    }
+    return count;
+}
+
+void region_stages_using(double* z, uint32_t M, size_t first, size_t end, Vectors vectors) {
+    double table[4 * kBlock];
+    fill_stage_table(table, kBlock);
+    if (vectors == Vectors::kAvx) {
+        avx_region_stages(z, M, first, end, table);
+    } else {
+        region_stages<Sse2>(z, M, first, end, table);
+    }
+}
+
+void offset_sweep_using(double* z, uint32_t M, const double* starts, size_t j_first, size_t j_end,
+                        Vectors vectors) {
+    if (vectors == Vectors::kAvx) {
+        avx_offset_sweep(z, M, starts, j_first, j_end);
+    } else {
+        offset_sweep<Sse2>(z, M, starts, j_first, j_end);
+    }
+}

@@ -261,16 +261,6 @@ void gathered_stages(const double* in, double* out, uint32_t M, const double* ta
     later_stages<P>(out, 0, M, from, table);
 }
 
-// Factors produced at a time for the large stages, per recurrence.
-const size_t kChunk = 128;
-
-// The most stages one sweep over memory does: stages h, 2h and 4h, whose
-// factors come from 1 + 2 + 4 recurrences. Four stages at once would save
-// sweeps, but their 16 values and 15 tables no longer fit the registers
-// and the L1 cache, and such a sweep is slower than two of these.
-const uint32_t kMaxSpan = 3;
-const uint32_t kMaxStreams = (1u << kMaxSpan) - 1;
-
 // Runs the recurrences r[0 ... n-1] on by `steps` steps side by side, with
 // `riding` alongside.
 template <int n>
@@ -327,11 +317,12 @@ struct FactorFill {
 
 // Fills the chunk tables of one sweep over the stages h, 2h, ... from the
 // recurrences r (at offset j0) and runs it on the groups in
-// [first, end); chunk after chunk over the offsets j0 = 0 ... h-1.
+// [first, end); chunk after chunk over the offsets j0 = j_first ...
+// j_end - 1, multiples of kChunk (the whole sweep: 0 ... h-1).
 template <class P>
 void sweep(double* z, size_t first, size_t end, size_t h, uint32_t span, TwiddleRecurrence* r,
-           double* const* tables, Riding& riding) {
-    for (size_t j0 = 0; j0 < h; j0 += kChunk) {
+           double* const* tables, Riding& riding, size_t j_first, size_t j_end) {
+    for (size_t j0 = j_first; j0 < j_end; j0 += kChunk) {
         if (span == 3) {
             FactorFill<P, 7>::run(r, tables, kChunk, riding);
             radix8_pass<P>(z, first, end, h, j0, kChunk, tables);
@@ -354,38 +345,84 @@ inline void start_sweep(TwiddleRecurrence* r, uint32_t t, uint32_t span, size_t 
     run_to_offsets(r, span, h, riding);
 }
 
+// The chunk tables of a sweep, on the stack of the routine that sweeps.
+struct ChunkTables {
+    double chunks[kMaxStreams][kChunk * 4];
+    double* tables[kMaxStreams];
+};
+
+inline void point_tables(ChunkTables& c) {
+    for (uint32_t k = 0; k < kMaxStreams; ++k) {
+        c.tables[k] = c.chunks[k];
+    }
+}
+
 // All stages of a transform of M values: the stages h < block block by
 // block from a table filled by fill_stage_table for the block size, then
-// the large stages h = block ... M/2 in sweeps of up to kMaxSpan stages,
-// each with chunks of factors from its recurrences. Spans are spread
-// evenly, the shorter ones last: the last sweep's recurrences have the
-// longest way to their offsets. `along`, if not null, runs alongside those
-// recurrences, and to its end.
+// the large stages in the sweeps of plan_sweeps (passes.h), each with
+// chunks of factors from its recurrences. `along`, if not null, runs
+// alongside those recurrences, and to its end.
 template <class P>
 void all_stages(double* z, size_t M, size_t block, const double* table, RideAlong* along) {
     Riding riding = start_riding(along);
-    double chunks[kMaxStreams][kChunk * 4];
-    double* tables[kMaxStreams];
-    for (uint32_t k = 0; k < kMaxStreams; ++k) {
-        tables[k] = chunks[k];
-    }
+    ChunkTables c;
+    point_tables(c);
     for (size_t b = 0; b < M; b += block) {
         block_stages<P>(z, b, static_cast<uint32_t>(block), table);
     }
-    size_t h = block;
-    uint32_t t = stage_count(block) + 1;
-    uint32_t remaining = stage_count(M / h);
-    uint32_t sweeps = (remaining + kMaxSpan - 1) / kMaxSpan;
-    for (; h < M; --sweeps) {
-        uint32_t span = (remaining + sweeps - 1) / sweeps;
+    Sweep plan[kMostSweeps];
+    uint32_t sweeps = plan_sweeps(M, block, plan);
+    for (uint32_t s = 0; s < sweeps; ++s) {
         TwiddleRecurrence r[kMaxStreams];
-        start_sweep(r, t, span, h, riding);
-        sweep<P>(z, 0, M, h, span, r, tables, riding);
-        h <<= span;
-        t += span;
-        remaining -= span;
+        start_sweep(r, plan[s].t, plan[s].span, plan[s].h, riding);
+        sweep<P>(z, 0, M, plan[s].h, plan[s].span, r, c.tables, riding, 0, plan[s].h);
     }
     finish_riding(riding, along);
+}
+
+// The stages of all_stages (block = kBlock) up to the last sweep, on the
+// values [first, end) alone: a whole number of the last sweep's h, the
+// size of the groups of the sweep before it, so that every butterfly of
+// these stages has both its values inside. Each region starts the
+// recurrences from their beginning, as all_stages does.
+template <class P>
+void region_stages(double* z, size_t M, size_t first, size_t end, const double* table) {
+    ChunkTables c;
+    point_tables(c);
+    for (size_t b = first; b < end; b += kBlock) {
+        block_stages<P>(z, b, kBlock, table);
+    }
+    Riding idle = start_riding(nullptr);
+    Sweep plan[kMostSweeps];
+    uint32_t sweeps = plan_sweeps(M, kBlock, plan);
+    for (uint32_t s = 0; s + 1 < sweeps; ++s) {
+        TwiddleRecurrence r[kMaxStreams];
+        start_sweep(r, plan[s].t, plan[s].span, plan[s].h, idle);
+        sweep<P>(z, first, end, plan[s].h, plan[s].span, r, c.tables, idle, 0, plan[s].h);
+    }
+}
+
+// The last sweep of all_stages (block = kBlock) for the offsets
+// j_first ... j_end - 1 alone, multiples of kChunk. Its recurrences start
+// from `starts`: w = (wr, wi) of stream 2^s - 1 + k at starts[2(2^s - 1 + k)]
+// is stage 2^s h at offset k*h + j_first (see run_to_offsets), as the
+// recurrence of that stage run from its beginning gives it.
+template <class P>
+void offset_sweep(double* z, size_t M, const double* starts, size_t j_first, size_t j_end) {
+    ChunkTables c;
+    point_tables(c);
+    Sweep plan[kMostSweeps];
+    const Sweep& last = plan[plan_sweeps(M, kBlock, plan) - 1];
+    TwiddleRecurrence r[kMaxStreams];
+    for (uint32_t stage = 0; stage < last.span; ++stage) {
+        for (uint32_t k = 0; k < (1u << stage); ++k) {
+            uint32_t stream = (1u << stage) - 1 + k;
+            r[stream] = stage_recurrence(last.t + stage);
+            r[stream].w = _mm_loadu_pd(starts + 2 * stream);
+        }
+    }
+    Riding idle = start_riding(nullptr);
+    sweep<P>(z, 0, M, last.h, last.span, r, c.tables, idle, j_first, j_end);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/trig.h"
+#include "platform/platform.h"
 #include "transform/passes.h"
 #include "transform/spectrum_passes.h"
 #include "transform/transform.h"
@@ -13,6 +14,12 @@
 // 2*pi as a double; the origin phase is formed from exactly this value.
 static const double kTwoPi = 6.283185307179586;
 
+// From this length on, real_spectrum uses every processor. With both of
+// two cores free the threads gain from 2^19 on, but each of the threaded
+// form's five phases waits for its slowest thread, and where another
+// program keeps a core busy, the shorter transforms lose more than that.
+static const uint32_t kThreadedLength = 1u << 20;
+
 // After the complex transform z of the N/2 values (y(2j), y(2j+1)) come two
 // steps: the split step, which finishes bins j and M - j together from z(j)
 // and z(M - j) with the factor w_j of its own recurrence, and the rotation,
@@ -20,14 +27,11 @@ static const double kTwoPi = 6.283185307179586;
 // Both recurrences depend on nothing but N, x0 and dx, so their values may
 // be produced ahead of their use, as long as each runs in its own order.
 // The rotation is the longest chain of dependent operations in the whole
-// transform (M steps), so it never runs alone: its lower half runs beside
-// complex_fft's recurrences, its upper half beside the sweep that finishes
-// the bins.
+// transform (M steps), so on one thread it never runs alone: its lower half
+// runs beside complex_fft's recurrences, its upper half beside the sweep
+// that finishes the bins. The threaded form gives it a thread of its own.
 
-namespace {
-
-// The split step's recurrence for the length N at its first value:
-// w_1 = (alpha + 1, beta) = e^(2*pi*i/N), then alpha and beta.
+// w_1 = (alpha + 1, beta).
 void split_start(uint32_t N, double* split) {
     uint32_t t = stage_count(N);
     double s = kSineTable[t + 1];
@@ -47,6 +51,8 @@ void finish_end_values(const double* z, double* a, double dx) {
     a[0] = (z0 + z1) * dx;
     a[1] = (z0 - z1) * dx;
 }
+
+namespace {
 
 // split_and_rotate (spectrum_passes.h) with the given sweeps, and
 // `unfolding` (if not null) stepped along.
@@ -101,29 +107,18 @@ void short_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors
     }
 }
 
-// A long transform marks the rotation and split recurrences of the lower
-// bins k = 1 ... M/2 every `spacing` steps (see RideAlong), at most
-// kMaxMarks times, and unfolds them a chunk of `spacing` values at a time.
-const uint32_t kMinSpacing = 64;
-const uint32_t kMaxSpacing = 4096;
-const uint32_t kMaxMarks = 4096;
-static_assert(uint64_t{kMaxMarks} * kMaxSpacing >= kMaxLength / 4,
-              "the marks must cover the lower bins of the longest transform");
-
-// The unfolding of chunk i (see long_spectrum) from its marks.
-Unfolding unfolding_of(uint32_t i, uint32_t spacing, const double* rotation_marks, const double* split_marks,
-                       const Rotation& step, const double* split_start, double* rotation_chunk,
-                       double* split_chunk) {
+// The unfolding of chunk i (see finish_chunks) from its marks.
+Unfolding unfolding_of(uint32_t i, const LowerMarks& marks, double* rotation_chunk, double* split_chunk) {
     Unfolding u;
-    u.rotation = {rotation_marks[2 * i], rotation_marks[2 * i + 1], step.cphi, step.sphi};
-    u.split[0] = split_marks[2 * i];
-    u.split[1] = split_marks[2 * i + 1];
-    u.split[2] = split_start[2];
-    u.split[3] = split_start[3];
+    u.rotation = {marks.rotation[2 * i], marks.rotation[2 * i + 1], marks.cphi, marks.sphi};
+    u.split[0] = marks.split[2 * i];
+    u.split[1] = marks.split[2 * i + 1];
+    u.split[2] = marks.alpha;
+    u.split[3] = marks.beta;
     u.rotation_chunk = rotation_chunk;
     u.split_chunk = split_chunk;
     u.next = 0;
-    u.count = spacing;
+    u.count = marks.spacing;
     return u;
 }
 
@@ -138,16 +133,12 @@ void finish_unfolding(Unfolding& u) {
 // A long transform. bit_reverse and complex_fft, with the rotation and the
 // split step's recurrences for the lower bins k = 1 ... M/2 riding along in
 // complex_fft's sweeps over the large stages and leaving marks every
-// `spacing` steps. Then one sweep does the split step and the rotation,
-// from the top pair j = M/2 - 1 down, so that the upper bins M - j come in
-// increasing order and take their factors from the rotation recurrence as
-// it runs on from c_{M/2 + 1}. The lower bins go in chunks of `spacing`,
-// chunk i for k = 1 + i*spacing ... (i+1)*spacing; their factors are
-// unfolded from the marks one chunk ahead, side by side with the sweep.
+// `spacing` steps. Then finish_chunks, with the rotation running on from
+// c_{M/2 + 1} for the upper bins.
 void long_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors vectors) {
     uint32_t M = N / 2;
     uint32_t half = M / 2;
-    uint32_t spacing = half / kMaxMarks > kMinSpacing ? half / kMaxMarks : kMinSpacing;
+    uint32_t spacing = mark_spacing(half);
     double rotation_marks[2 * kMaxMarks];
     double split_marks[2 * kMaxMarks];
     RideAlong ride = {rotation, {}, half, spacing, rotation_marks, split_marks};
@@ -157,32 +148,9 @@ void long_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors 
     complex_fft_using(a, M, vectors, &ride);
     finish_end_values(a, a, dx);
 
-    double rotation_chunk[2][2 * kMaxSpacing];
-    double split_chunk[2][2 * kMaxSpacing];
-    uint32_t i = half / spacing - 1;
-    Unfolding top = unfolding_of(i, spacing, rotation_marks, split_marks, rotation, ride.split,
-                                 rotation_chunk[i % 2], split_chunk[i % 2]);
-    finish_unfolding(top);
-    // The middle bin z(M/2), its own partner in the split step, ends the top chunk.
-    double* middle = a + 2 * size_t{half};
-    Sse2::store(middle,
-                rotated<Sse2>(Sse2::load(middle), Sse2::load(rotation_chunk[i % 2] + 2 * (spacing - 1))));
-    Rotation upper = ride.rotation;  // c_{M/2 + 1}
-    for (;; --i) {
-        uint32_t first = 1 + i * spacing;
-        uint32_t end = first + spacing < half ? first + spacing : half;
-        Unfolding next = Unfolding();
-        if (i > 0) {
-            next = unfolding_of(i - 1, spacing, rotation_marks, split_marks, rotation, ride.split,
-                                rotation_chunk[(i + 1) % 2], split_chunk[(i + 1) % 2]);
-        }
-        finish_pairs(a, a, M, first, end, first, split_chunk[i % 2], rotation_chunk[i % 2], upper, &next,
-                     true, vectors);
-        if (i == 0) {
-            break;
-        }
-        finish_unfolding(next);
-    }
+    LowerMarks marks = {rotation_marks, split_marks,   spacing,      rotation.cphi,
+                        rotation.sphi,  ride.split[2], ride.split[3]};
+    finish_chunks(a, M, 0, half / spacing, marks, ride.rotation, vectors);
 }
 
 }  // namespace
@@ -220,11 +188,50 @@ void fill_short_tables(uint32_t M, const double* split_start_values, Rotation& c
     carried = rotation;
 }
 
-void real_spectrum(double* a, uint32_t N, double x0, double dx) {
-    real_spectrum_using(a, N, x0, dx, best_vectors());
+uint32_t mark_spacing(uint32_t half) {
+    return half / kMaxMarks > kMinSpacing ? half / kMaxMarks : kMinSpacing;
 }
 
-void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors) {
+// From the top chunk of the range down, so that the upper bins M - j come
+// in increasing order and take their factors from the rotation recurrence
+// as it runs on. The factors of a chunk's lower bins are unfolded from the
+// marks one chunk ahead, side by side with the sweep.
+void finish_chunks(double* a, uint32_t M, uint32_t first_chunk, uint32_t end_chunk, const LowerMarks& marks,
+                   Rotation upper, Vectors vectors) {
+    uint32_t half = M / 2;
+    uint32_t spacing = marks.spacing;
+    double rotation_chunk[2][2 * kMaxSpacing];
+    double split_chunk[2][2 * kMaxSpacing];
+    uint32_t i = end_chunk - 1;
+    Unfolding top = unfolding_of(i, marks, rotation_chunk[i % 2], split_chunk[i % 2]);
+    finish_unfolding(top);
+    if (end_chunk == half / spacing) {
+        // The middle bin z(M/2), its own partner in the split step, ends the top chunk.
+        double* middle = a + 2 * size_t{half};
+        Sse2::store(middle,
+                    rotated<Sse2>(Sse2::load(middle), Sse2::load(rotation_chunk[i % 2] + 2 * (spacing - 1))));
+    }
+    for (;; --i) {
+        uint32_t first = 1 + i * spacing;
+        uint32_t end = first + spacing < half ? first + spacing : half;
+        Unfolding next = Unfolding();
+        if (i > first_chunk) {
+            next = unfolding_of(i - 1, marks, rotation_chunk[(i + 1) % 2], split_chunk[(i + 1) % 2]);
+        }
+        finish_pairs(a, a, M, first, end, first, split_chunk[i % 2], rotation_chunk[i % 2], upper, &next,
+                     true, vectors);
+        if (i == first_chunk) {
+            break;
+        }
+        finish_unfolding(next);
+    }
+}
+
+void real_spectrum(double* a, uint32_t N, double x0, double dx) {
+    real_spectrum_using(a, N, x0, dx, best_vectors(), N >= kThreadedLength ? processor_count() : 1);
+}
+
+void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors, int threads) {
     // A single value is its own zero-frequency sum; there is no Nyquist slot.
     if (N < 2) {
         if (N == 1) {
@@ -240,6 +247,8 @@ void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors ve
 
     if (N / 2 <= kShortLimit) {
         short_spectrum(a, N, rotation, dx, vectors);
+    } else if (threads > 1) {
+        parallel_long_spectrum(a, N, rotation, dx, vectors, threads);
     } else {
         long_spectrum(a, N, rotation, dx, vectors);
     }

@@ -1,0 +1,284 @@
+#include <emmintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+#include "transform/passes.h"
+#include "transform/transform.h"
+#include "transform/twiddle.h"
+
+// A long transform on several threads. Its work falls into parts that touch
+// separate values, each part doing the same operations on the same values
+// as the single thread does:
+//   1. the permutation, tile by tile (bit_reverse_part);
+//   2. every stage before the last sweep, region by region of the array:
+//      a region holds whole groups of all those stages (region_stages);
+//   3. the last sweep, range by range of its offsets (offset_sweep);
+//   4. the split step and the rotation, chunk by chunk (finish_chunks).
+// Each phase waits for the one before. What a single thread carries from
+// one part to the next is the state of its recurrences, and a recurrence
+// runs only in its own order. So one more thread runs each of those
+// recurrences once, from its beginning, alongside phases 1 and 2, and
+// leaves its state wherever a part of phases 3 and 4 takes it up: the
+// rotation c_1 ... c_{M-1}, the split step's w_1 ... w_{M/2-1}, and the
+// recurrences of the last sweep's stages. It finds them sooner than the
+// phases need them: its longest chain, the rotation, is M steps of a
+// multiplication and an addition, a fraction of the work of phases 1 and 2.
+
+namespace {
+
+// More threads than this would find too few parts in phase 2 and only
+// contend for the memory bus.
+const int kMostThreads = 16;
+
+// Phase 3 goes in up to this many pieces of the last sweep's offsets.
+const uint32_t kMostPieces = 64;
+
+// The share `part` of `parts` of `count` things starts here.
+uint32_t share_start(uint32_t count, uint32_t part, uint32_t parts) {
+    return static_cast<uint32_t>(uint64_t{count} * part / parts);
+}
+
+// What the recurrence thread leaves, and where.
+struct Chains {
+    uint32_t M;
+    uint32_t spacing;   // of the marks, mark_spacing(M/2)
+    Rotation rotation;  // at c_1
+    double split[4];    // split_start
+    Sweep last;
+    uint32_t pieces;  // phase 3's pieces, last.h / pieces offsets each
+    // c_{1 + i*spacing} at 2i, as the single thread's ride leaves them.
+    double* rotation_marks;
+    // For each chunk i, c_{M - j} of its top pair j, at 2i.
+    double* upper_marks;
+    // w_{1 + i*spacing} at 2i.
+    double* split_marks;
+    // Stage 2^s h of the last sweep at the offset q*(h/pieces): w at
+    // 2((2^s - 1)*pieces + q), for q < 2^s * pieces. So stream
+    // 2^s - 1 + k of run_to_offsets at the start of piece p is at
+    // 2((2^s - 1 + k)*pieces + p).
+    double* stage_marks;
+};
+
+// Turns of the recurrences, each two steps of the rotation, which has
+// twice as many values to make, and one of the split step and of each of
+// the n stage recurrences; `before` is left at the value between the last
+// two rotation steps.
+template <int n>
+void run_turns(Rotation& c, Rotation& before, TwiddleRecurrence& w, TwiddleRecurrence* stage, size_t turns) {
+    Rotation now = c;  // in registers, as are the others
+    Rotation mid = before;
+    __m128d split = w.w;
+    __m128d x[n];
+    for (int u = 0; u < n; ++u) {
+        x[u] = stage[u].w;
+    }
+    for (size_t i = 0; i < turns; ++i) {
+        next_rotation(now);
+        mid = now;
+        next_rotation(now);
+        split = next_twiddle(split, w.alpha2, w.beta2);
+        for (int u = 0; u < n; ++u) {
+            x[u] = next_twiddle(x[u], stage[u].alpha2, stage[u].beta2);
+        }
+    }
+    c = now;
+    before = mid;
+    w.w = split;
+    for (int u = 0; u < n; ++u) {
+        stage[u].w = x[u];
+    }
+}
+
+void put_pair(double* at, const Rotation& c) {
+    at[0] = c.cr;
+    at[1] = c.ci;
+}
+
+// All the recurrences side by side, in blocks of turns at whose starts the
+// marks fall: turn i starts with c_{2i+1} (and c_{2i} before it), w_{i+1}
+// and the stage recurrences at offset i. The stage recurrences of shorter
+// stages stop first: from turn i on, only those of the stages above i go on.
+void run_chains(void* context) {
+    const Chains& chains = *static_cast<const Chains*>(context);
+    uint32_t M = chains.M;
+    uint32_t half = M / 2;
+    uint32_t spacing = chains.spacing;
+    const Sweep& last = chains.last;
+    size_t piece = last.h / chains.pieces;
+    size_t block = spacing / 2 < piece ? spacing / 2 : piece;  // both powers of two
+
+    Rotation c = chains.rotation;
+    Rotation before = Rotation();
+    const double* s = chains.split;
+    TwiddleRecurrence w = {_mm_set_pd(s[1], s[0]), _mm_set1_pd(s[2]), _mm_set_pd(s[3], -s[3])};
+    TwiddleRecurrence stage[kMaxSpan];
+    for (uint32_t u = 0; u < last.span; ++u) {
+        stage[u] = stage_recurrence(last.t + u);
+    }
+    for (size_t i = 0; i < half; i += block) {
+        if (2 * i < half && (2 * i) % spacing == 0) {
+            put_pair(chains.rotation_marks + 2 * (2 * i / spacing), c);
+        }
+        if (2 * i == half) {
+            put_pair(chains.upper_marks + 2 * (half / spacing - 1), c);
+        }
+        if (2 * i > half && (2 * i) % spacing == 0) {
+            put_pair(chains.upper_marks + 2 * ((M - 2 * i) / spacing - 1), before);
+        }
+        if (i % spacing == 0) {
+            _mm_storeu_pd(chains.split_marks + 2 * (i / spacing), w.w);
+        }
+        uint32_t going = 0;  // the first stage recurrence still going
+        while ((last.h << going) <= i) {
+            ++going;
+        }
+        if (i % piece == 0) {
+            for (uint32_t u = going; u < last.span; ++u) {
+                size_t q = ((size_t{1} << u) - 1) * chains.pieces + i / piece;
+                _mm_storeu_pd(chains.stage_marks + 2 * q, stage[u].w);
+            }
+        }
+        switch (last.span - going) {
+            case 3:
+                run_turns<3>(c, before, w, stage + going, block);
+                break;
+            case 2:
+                run_turns<2>(c, before, w, stage + going, block);
+                break;
+            default:
+                run_turns<1>(c, before, w, stage + going, block);
+                break;
+        }
+    }
+}
+
+// A part of one of the phases.
+struct Part {
+    double* a;
+    uint32_t M;
+    Vectors vectors;
+    uint32_t first;  // the part's things: tiles, regions, pieces or chunks
+    uint32_t end;
+    uint32_t parts;
+    const Chains* chains;
+    const LowerMarks* marks;
+};
+
+// Runs task on each of `count` parts, the caller's thread taking the first.
+void run_parts(void (*task)(void*), Part* parts, uint32_t count) {
+    void* contexts[kMostThreads];
+    for (uint32_t i = 0; i < count; ++i) {
+        contexts[i] = &parts[i];
+    }
+    run_parallel(task, contexts, static_cast<int>(count));
+}
+
+// `count` parts of `things`, each with its share.
+uint32_t share_out(const Part& whole, uint32_t things, uint32_t threads, Part* parts) {
+    uint32_t count = threads < things ? threads : things;
+    for (uint32_t i = 0; i < count; ++i) {
+        parts[i] = whole;
+        parts[i].first = share_start(things, i, count);
+        parts[i].end = share_start(things, i + 1, count);
+        parts[i].parts = count;
+    }
+    return count;
+}
+
+// Phase 1: `first` is the index of the part.
+void permute_part(void* context) {
+    const Part& part = *static_cast<const Part*>(context);
+    bit_reverse_part(part.a, part.M, part.first, part.parts);
+}
+
+// Phase 2: regions of the last sweep's h values.
+void region_part(void* context) {
+    const Part& part = *static_cast<const Part*>(context);
+    size_t h = part.chains->last.h;
+    region_stages_using(part.a, part.M, part.first * h, part.end * h, part.vectors);
+}
+
+// Phase 3: pieces of the last sweep's offsets.
+void offset_part(void* context) {
+    const Part& part = *static_cast<const Part*>(context);
+    const Chains& chains = *part.chains;
+    const Sweep& last = chains.last;
+    size_t piece = last.h / chains.pieces;
+    double starts[2 * kMaxStreams];
+    for (uint32_t stream = 0; stream < (1u << last.span) - 1; ++stream) {
+        const double* mark = chains.stage_marks + 2 * (size_t{stream} * chains.pieces + part.first);
+        starts[2 * stream] = mark[0];
+        starts[2 * stream + 1] = mark[1];
+    }
+    offset_sweep_using(part.a, part.M, starts, part.first * piece, part.end * piece, part.vectors);
+}
+
+// Phase 4: chunks of the final sweep.
+void chunk_part(void* context) {
+    const Part& part = *static_cast<const Part*>(context);
+    const double* upper = part.chains->upper_marks + 2 * (part.end - 1);
+    Rotation c = {upper[0], upper[1], part.marks->cphi, part.marks->sphi};
+    finish_chunks(part.a, part.M, part.first, part.end, *part.marks, c, part.vectors);
+}
+
+// Phases 1 and 2, each on `threads` threads or as many as have a share.
+struct Front {
+    Part whole;
+    uint32_t threads;
+};
+
+void run_front(void* context) {
+    const Front& front = *static_cast<const Front*>(context);
+    Part parts[kMostThreads];
+    run_parts(permute_part, parts, share_out(front.whole, front.threads, front.threads, parts));
+    uint32_t regions = static_cast<uint32_t>(front.whole.M / front.whole.chains->last.h);
+    run_parts(region_part, parts, share_out(front.whole, regions, front.threads, parts));
+}
+
+// The front and the recurrence thread, given to run_parallel together.
+struct Job {
+    void (*task)(void*);
+    void* context;
+};
+
+void run_job(void* context) {
+    const Job& job = *static_cast<const Job*>(context);
+    job.task(job.context);
+}
+
+}  // namespace
+
+void parallel_long_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors vectors,
+                            int threads) {
+    uint32_t M = N / 2;
+    uint32_t half = M / 2;
+    uint32_t workers = static_cast<uint32_t>(threads < kMostThreads ? threads : kMostThreads);
+    Sweep plan[kMostSweeps];
+    Sweep last = plan[plan_sweeps(M, kBlock, plan) - 1];
+    uint32_t spacing = mark_spacing(half);
+    uint32_t pieces = static_cast<uint32_t>(last.h / kChunk);
+    pieces = pieces < kMostPieces ? pieces : kMostPieces;
+
+    double rotation_marks[2 * kMaxMarks];
+    double upper_marks[2 * kMaxMarks];
+    double split_marks[2 * kMaxMarks];
+    double stage_marks[2 * kMaxStreams * kMostPieces];
+    Chains chains = {M,      spacing,        rotation,    {},          last,
+                     pieces, rotation_marks, upper_marks, split_marks, stage_marks};
+    split_start(N, chains.split);
+    LowerMarks marks = {rotation_marks, split_marks,     spacing,        rotation.cphi,
+                        rotation.sphi,  chains.split[2], chains.split[3]};
+    Part whole = {a, M, vectors, 0, 0, 1, &chains, &marks};
+
+    Front front = {whole, workers};
+    Job jobs[2] = {{run_front, &front}, {run_chains, &chains}};
+    void* contexts[2] = {&jobs[0], &jobs[1]};
+    run_parallel(run_job, contexts, 2);
+
+    Part parts[kMostThreads];
+    run_parts(offset_part, parts, share_out(whole, pieces, workers, parts));
+    finish_end_values(a, a, dx);
+    run_parts(chunk_part, parts, share_out(whole, half / spacing, workers, parts));
+}
