@@ -66,13 +66,20 @@ void count_numbers(benchmark::State& state, size_t numbers, const std::string& t
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
+// Whole records, in as many chunks as parse_samples takes on this machine
+// (state.range(0) == 0, wall time) or in one chunk on one thread (1).
 void BM_parse_samples(benchmark::State& state) {
     const std::string& text = sample_text();
     std::vector<double> block(text.size() + 16);
     SampleArray samples{block.data(), static_cast<uint32_t>(block.size() / 2)};
+    const TextBuffer buffer{text.c_str(), static_cast<uint32_t>(text.size())};
     uint32_t count = 0;
     for (auto _ : state) {
-        parse_samples(TextBuffer{text.c_str(), static_cast<uint32_t>(text.size())}, samples, &count);
+        if (state.range(0) == 1) {
+            parse_samples_in_chunks(buffer, samples, &count, 1);
+        } else {
+            parse_samples(buffer, samples, &count);
+        }
         benchmark::DoNotOptimize(block.data());
     }
     count_numbers(state, 2u * count);
@@ -168,7 +175,7 @@ void BM_to_chars_g9(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_parse_samples);
+BENCHMARK(BM_parse_samples)->Arg(1)->Arg(0)->UseRealTime();
 BENCHMARK(BM_read_number);
 BENCHMARK(BM_fast_float);
 BENCHMARK(BM_from_chars);

@@ -2,6 +2,9 @@
 # Times fftext against its peers side by side on the same inputs.
 #
 #   bench/run.sh [DIR]      (DIR defaults to /tmp/fftext-bench)
+#   RUNS=n                  runs per program and size (default 5)
+#   WITH_TYPICAL=1          numpy_typical at 10^7 lines too
+#   OVERWRITE=1             each run overwrites the output of the one before
 #
 # Generates the inputs (not stored), builds fftext (release and, when the
 # cross compiler and wine exist, the Windows program), the FFTW + fast_float
@@ -47,7 +50,12 @@ for count in 100000 1000000 10000000; do
     echo "### $count lines ($(du -m "$input" | cut -f1) MB)"
     echo
     # fftext exits with 1 after a written spectrum, so exit codes are not checked.
-    hyperfine -N -i --warmup 1 --runs "$runs" --export-json "$dir/times-$count.json" "${args[@]}" >/dev/null 2>&1
+    # Each run writes a new file: truncating the last run's 300 MB output
+    # waits for its writeback to the disk, a cost of the file system that
+    # every program would pay in its open (OVERWRITE=1 measures it that way).
+    prepare=(--prepare "rm -f $dir/out-fftext.txt $dir/out-peer.txt $dir/out-tuned.txt $dir/out-typical.txt")
+    if [ -n "${OVERWRITE:-}" ]; then prepare=(); fi
+    hyperfine -N -i --warmup 1 --runs "$runs" "${prepare[@]}" --export-json "$dir/times-$count.json" "${args[@]}" >/dev/null 2>&1
     python3 - "$dir/times-$count.json" <<'PY'
 import json, sys
 results = json.load(open(sys.argv[1]))["results"]
