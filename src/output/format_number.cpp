@@ -97,6 +97,12 @@ void round_half_up(Decimal* d, int precision) {
 
 // ---- The scaled route: the binary value times a power of ten, in fixed point.
 
+// n / 10 for any n, by the reciprocal: what 64-bit targets do for a
+// division by a constant, and on 32-bit x86 instead of a library call.
+// 0xCCCCCCCCCCCCCCCD = (2^67 + 2) / 10 makes n/10 + n / (5 * 2^67), and
+// n / (5 * 2^67) < 1/10 for every n < 2^66: the floor is exact.
+uint64_t divide_by_ten(uint64_t n) { return multiply_wide(n, 0xCCCCCCCCCCCCCCCDu).hi >> 3; }
+
 // value = m * 2^q with 2^52 <= m < 2^53: subnormals are normalized too.
 struct Binary {
     uint64_t m;
@@ -136,8 +142,8 @@ Scaled scaled_value(Binary b, int p) {
     const uint64_t f = (product.hi << (64 - shift)) | (product.lo >> shift);
     // Both forms are computed and one is picked without a branch: which one
     // applies is close to random from one value to the next.
-    const uint64_t D10 = D / 10;
-    const uint64_t f10 = ((D - (10 * D10)) * (UINT64_MAX / 10)) + (f / 10);
+    const uint64_t D10 = divide_by_ten(D);
+    const uint64_t f10 = ((D - (10 * D10)) * (UINT64_MAX / 10)) + divide_by_ten(f);
     const bool tenth = D >= kPowersOfTen[p];
     return Scaled{tenth ? D10 : D, tenth ? f10 : f, e + (tenth ? 1 : 0)};
 }

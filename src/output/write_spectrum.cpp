@@ -218,7 +218,9 @@ bool nine_digits_settled(double value) {
     // after 300 of them t is within 4e-5 of its exact value.
     double t = magnitude * 1e8;
     while (t < 1e8) t = t * 10.0;
-    const double fraction = t - std::floor(t);
+    // 1e8 <= t < 1e9 < 2^31: the truncation to a 32-bit integer is its
+    // floor, without a library call on 32-bit x86.
+    const double fraction = t - static_cast<double>(static_cast<int32_t>(t));
     return std::fabs(fraction - 0.5) > 1e-3;
 }
 
