@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <random>
 
 #include "common/trig.h"
 
@@ -198,6 +199,60 @@ TEST(Trig, AgreesWithTheCLibraryToOneUlp) {
         }
     }
     EXPECT_LT(differ, 3 * count / 100) << differ << " of " << 3 * count << " results differ in the last bit";
+}
+
+// The fast arc tangent against the correctly rounded one: every quadrant,
+// both sides of the diagonal, each sixteenth's knot and the halves between
+// them, ratios from 1e-140 to 1e140, and any magnitude of the pair.
+TEST(Trig, QuickArcTangentStaysWithinItsBound) {
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    double worst = 0.0;
+    auto check = [&worst](double y, double x) {
+        const double exact = portable_atan2(y, x);
+        const double error = std::fabs(quick_atan2(y, x) - exact) / std::fabs(exact);
+        if (error > worst) worst = error;
+        EXPECT_LT(error, 2e-15) << std::hexfloat << "y " << y << " x " << x;
+    };
+    for (int i = 0; i <= 32; ++i) {
+        // The knots i/16 and the points halfway between them, either way round.
+        const double t = i / 32.0;
+        for (double nudge : {-1e-17, 0.0, 1e-17}) {
+            for (double sx : {1.0, -1.0}) {
+                for (double sy : {1.0, -1.0}) {
+                    if (t + nudge <= 0.0) continue;
+                    check(sy * (t + nudge), sx * 1.0);
+                    check(sy * 1.0, sx * (t + nudge));
+                }
+            }
+        }
+    }
+    for (int i = 0; i < 200000; ++i) {
+        const double scale = std::pow(10.0, static_cast<int>(random() % 200) - 100);
+        const double ratio = std::pow(10.0, -140.0 * unit(random) * unit(random) * unit(random));
+        const double x = (random() & 1 ? -1.0 : 1.0) * scale * (0.5 + unit(random));
+        const double y = (random() & 1 ? -1.0 : 1.0) * std::fabs(x) * ratio * (0.5 + unit(random));
+        if (random() & 1) {
+            check(y, x);
+        } else {
+            check(x, y);
+        }
+    }
+    EXPECT_GT(worst, 0.0);  // the comparison saw rounding, not two copies of one routine
+}
+
+// Where the fast route does not apply, the C library's atan2 answers, bit for bit.
+TEST(Trig, QuickArcTangentHandsOverTheEdges) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double pairs[][2] = {{0.0, 1.0}, {-0.0, 1.0},     {0.0, -1.0},     {-0.0, -1.0},
+                               {1.0, 0.0}, {1.0, -0.0},     {0.0, 0.0},      {-0.0, -0.0},
+                               {inf, 1.0}, {1.0, -inf},     {inf, -inf},     {nan, 1.0},
+                               {1.0, nan}, {1e-200, 1e100}, {-1e-300, -1.0}, {5e-324, 1.0}};
+    for (const auto& pair : pairs) {
+        EXPECT_TRUE(same_bits(quick_atan2(pair[0], pair[1]), std::atan2(pair[0], pair[1])))
+            << pair[0] << ", " << pair[1];
+    }
 }
 
 }  // namespace

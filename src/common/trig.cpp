@@ -1,5 +1,7 @@
 #include "common/trig.h"
 
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -416,4 +418,59 @@ double portable_atan2(double y, double x) {
         angle = theta.hi;
     }
     return negative(y) ? -angle : angle;
+}
+
+namespace {
+
+// atan(i / 16), i = 0 ... 16, each within a unit in the last place.
+const double kAtanKnots[17] = {
+    0.0,
+    0.06241880999595735,
+    0.12435499454676144,
+    0.18534794999569476,
+    0.24497866312686414,
+    0.3028848683749714,
+    0.35877067027057225,
+    0.4124104415973873,
+    0.4636476090008061,
+    0.5123894603107377,
+    0.5585993153435624,
+    0.6022873461349642,
+    0.6435011087932844,
+    0.6823165548747481,
+    0.7188299996216245,
+    0.7531512809621944,
+    0.7853981633974483,
+};
+
+const double kQuickPi = 3.141592653589793;
+const double kQuickHalfPi = 1.5707963267948966;
+
+}  // namespace
+
+double quick_atan2(double y, double x) {
+    const double ax = std::fabs(x);
+    const double ay = std::fabs(y);
+    if (!(ax <= DBL_MAX && ay <= DBL_MAX) || ax == 0.0 || ay == 0.0) return std::atan2(y, x);
+    // t = tan of the angle folded into [0, pi/4].
+    const bool steep = ay > ax;
+    const double t = steep ? ax / ay : ay / ax;
+    if (t < 1e-150) return std::atan2(y, x);
+    // atan(t) = atan(c) + atan(u) with c the nearest sixteenth: |u| <= 1/32.
+    // t - c is exact (c / 2 <= t <= 2c, or c = 0), u carries a few rounding
+    // errors of 2^-53 of itself, and the series, cut after u^11, is off by
+    // less than u^13 / 13 < 2^-60 u.
+    const int knot = static_cast<int>((t * 16.0) + 0.5);
+    const double c = static_cast<double>(knot) * 0.0625;
+    const double u = (t - c) / ((t * c) + 1.0);
+    const double u2 = u * u;
+    double tail = (1.0 / 9.0) - (u2 / 11.0);
+    tail = (-1.0 / 7.0) + (u2 * tail);
+    tail = (1.0 / 5.0) + (u2 * tail);
+    tail = (-1.0 / 3.0) + (u2 * tail);
+    const double series = u + ((u * u2) * tail);
+    double angle = kAtanKnots[knot] + series;
+    if (steep) angle = kQuickHalfPi - angle;
+    if (x < 0.0) angle = kQuickPi - angle;
+    return y < 0.0 ? -angle : angle;
 }

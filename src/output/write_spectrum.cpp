@@ -225,11 +225,11 @@ bool nine_digits_settled(double value) {
 }
 
 size_t format_phase(double im, double re, char* out) {
-    // The library's atan2 is fast and off by a unit in the last place at
-    // most, but that unit differs between libraries. Printed to nine digits
-    // it shows only next to a rounding point, where the portable, correctly
-    // rounded routine decides instead. Zeros go there too, for their sign.
-    const double guess = std::atan2(im, re);
+    // quick_atan2 is fast and within 2e-15 of the exact angle, but not
+    // correctly rounded. Printed to nine digits that shows only next to a
+    // rounding point, where the portable, correctly rounded routine decides
+    // instead. Zeros go there too, for their sign.
+    const double guess = quick_atan2(im, re);
     return format_number(nine_digits_settled(guess) ? guess : portable_atan2(im, re), 9, out);
 }
 
