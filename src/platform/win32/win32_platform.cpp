@@ -158,9 +158,12 @@ void make_present(void* buffer, uint32_t size) {
     const uint32_t pages = (size + 4095u) / 4096u;
     volatile char* bytes = static_cast<volatile char*>(buffer);
     for (int i = 0; i < parts; ++i) {
-        const uint32_t first = static_cast<uint32_t>(uint64_t{pages} * static_cast<uint32_t>(i) / static_cast<uint32_t>(parts));
-        const uint32_t end = static_cast<uint32_t>(uint64_t{pages} * static_cast<uint32_t>(i + 1) / static_cast<uint32_t>(parts));
-        range[i] = PageRange{bytes + static_cast<size_t>(first) * 4096u, bytes + static_cast<size_t>(end) * 4096u};
+        const uint32_t first =
+            static_cast<uint32_t>(uint64_t{pages} * static_cast<uint32_t>(i) / static_cast<uint32_t>(parts));
+        const uint32_t end = static_cast<uint32_t>(uint64_t{pages} * static_cast<uint32_t>(i + 1) /
+                                                   static_cast<uint32_t>(parts));
+        range[i] =
+            PageRange{bytes + static_cast<size_t>(first) * 4096u, bytes + static_cast<size_t>(end) * 4096u};
         contexts[i] = &range[i];
     }
     run_parallel(touch_pages, contexts, parts);
