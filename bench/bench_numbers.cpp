@@ -17,36 +17,30 @@
 
 namespace {
 
+// 200,000 lines of a slowly rising abscissa and normal noise, each pair
+// printed with `format` (two conversions and a line break).
+std::string sample_lines(const char* format) {
+    std::mt19937_64 random(7);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    std::string out;
+    char line[96];
+    for (int n = 0; n < 200000; ++n) {
+        std::snprintf(line, sizeof line, format, 0.001 + n * 5e-7, noise(random));
+        out += line;
+    }
+    return out;
+}
+
 // Lines like the benchmark files: `0.001234500<TAB>1.251665e+00`.
 const std::string& sample_text() {
-    static std::string text = [] {
-        std::mt19937_64 random(7);
-        std::normal_distribution<double> noise(0.0, 1.0);
-        std::string out;
-        char line[64];
-        for (int n = 0; n < 200000; ++n) {
-            std::snprintf(line, sizeof line, "%.9f\t%.6e\n", 0.001 + n * 5e-7, noise(random));
-            out += line;
-        }
-        return out;
-    }();
+    static const std::string text = sample_lines("%.9f\t%.6e\n");
     return text;
 }
 
 // Lines as numpy's savetxt writes them by default: `%.18e`, 19 significant
 // digits, beyond the exact fast path.
 const std::string& long_sample_text() {
-    static std::string text = [] {
-        std::mt19937_64 random(7);
-        std::normal_distribution<double> noise(0.0, 1.0);
-        std::string out;
-        char line[96];
-        for (int n = 0; n < 200000; ++n) {
-            std::snprintf(line, sizeof line, "%.18e %.18e\n", 0.001 + n * 5e-7, noise(random));
-            out += line;
-        }
-        return out;
-    }();
+    static const std::string text = sample_lines("%.18e %.18e\n");
     return text;
 }
 

@@ -58,29 +58,29 @@ else
     fail output_is_folder "exit $RC, message '$MESSAGE'"
 fi
 
-# A 64 KiB file system cannot hold the 90 KiB spectrum of 8192 points.
-mkdir "$work/small"
-if [ "$(id -u)" = 0 ] && mount -t tmpfs -o size=64k tmpfs "$work/small" 2>/dev/null; then
-    run_fftext "$golden/tie_8192.txt" "$work/small/out.txt"
+# A file system of `size` that cannot hold the spectrum of `input`: the write
+# fails and nothing is left behind.
+expect_full_file_system() {  # name size input
+    mount -t tmpfs -o size="$2" tmpfs "$work/small"
+    run_fftext "$3" "$work/small/out.txt"
     leftovers=$(ls -A "$work/small")
     umount "$work/small"
     if [ "$RC" = 0 ] && [ "$MESSAGE" = "Error: WriteFile failed" ] && [ -z "$leftovers" ]; then
         pass
     else
-        fail full_file_system "exit $RC, message '$MESSAGE', left: $leftovers"
+        fail "$1" "exit $RC, message '$MESSAGE', left: $leftovers"
     fi
+}
+
+mkdir "$work/small"
+if [ "$(id -u)" = 0 ] && mount -t tmpfs -o size=64k tmpfs "$work/small" 2>/dev/null; then
+    umount "$work/small"
+    # 64 KiB cannot hold the 90 KiB spectrum of 8192 points.
+    expect_full_file_system full_file_system 64k "$golden/tie_8192.txt"
     # 2 MiB fill up part way through the 4.7 MB spectrum of 2^18 points,
     # written in rounds, each while the next is formatted.
     awk 'BEGIN { for (i = 0; i < 262144; i++) printf "%d %d\n", i, (i * 7919) % 1000 }' >"$work/rounds.txt"
-    mount -t tmpfs -o size=2m tmpfs "$work/small"
-    run_fftext "$work/rounds.txt" "$work/small/out.txt"
-    leftovers=$(ls -A "$work/small")
-    umount "$work/small"
-    if [ "$RC" = 0 ] && [ "$MESSAGE" = "Error: WriteFile failed" ] && [ -z "$leftovers" ]; then
-        pass
-    else
-        fail full_file_system_in_rounds "exit $RC, message '$MESSAGE', left: $leftovers"
-    fi
+    expect_full_file_system full_file_system_in_rounds 2m "$work/rounds.txt"
 else
     echo "SKIP full_file_system, full_file_system_in_rounds: mounting a small tmpfs needs root"
 fi
