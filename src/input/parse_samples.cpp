@@ -216,21 +216,19 @@ FailureMessage parse_samples_in_chunks(const TextBuffer& text, const SampleArray
     uint32_t n = 0;
     for (int c = 0; c < chunk_count; ++c) {
         Chunk& chunk = chunks[c];
-        if (chunk.points != points + n) {
-            if (chunk.ending == ChunkEnd::room_full) {
-                // Its room ended early; from here on the records follow the
-                // others directly, as one thread would have stored them.
-                chunk.points = points + n;
-                chunk.room = samples.room - n;
-                chunk.end = text_end;
-                parse_chunk(&chunk);
-            } else {
-                std::memmove(points + n, chunk.points,
-                             static_cast<size_t>(chunk.count) * sizeof(SamplePoint));
-            }
+        if (chunk.ending == ChunkEnd::room_full && chunk.points != points + n) {
+            // Its room ended early; from here on the records follow the
+            // others directly, as one thread would have stored them.
+            chunk.points = points + n;
+            chunk.room = samples.room - n;
+            chunk.end = text_end;
+            parse_chunk(&chunk);
         }
         const FailureMessage message = chunk_failure(chunk, n);
         if (failed(message)) return message;
+        if (chunk.points != points + n) {
+            std::memmove(points + n, chunk.points, static_cast<size_t>(chunk.count) * sizeof(SamplePoint));
+        }
         n += chunk.count;
         if (chunk.ending == ChunkEnd::text_ended || chunk.end == text_end) break;
     }

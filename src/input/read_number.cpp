@@ -28,10 +28,10 @@ struct Significand {
     int64_t point;  // saturates like the exponent; only its range matters then
 };
 
-inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10u; }
-
 // The digit's value, or 10 or more for any other byte.
 inline unsigned digit_value(char c) { return static_cast<unsigned char>(c - '0'); }
+
+inline bool is_digit(char c) { return digit_value(c) < 10u; }
 
 void add_digit(Significand* s, char c) {
     if (s->count < kMaxDigits) {

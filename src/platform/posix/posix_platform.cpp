@@ -123,7 +123,6 @@ struct ReadPiece {
 void read_piece(void* context) {
     ReadPiece* piece = static_cast<ReadPiece*>(context);
     size_t done = 0;
-    piece->ok = true;
     while (done < piece->size) {
         const ssize_t got = pread(piece->descriptor, piece->bytes + done, piece->size - done,
                                   static_cast<off_t>(piece->offset + done));

@@ -134,6 +134,8 @@ bool query_size(FileHandle file, uint64_t* size) {
 
 namespace {
 
+constexpr uint32_t kPageBytes = 4096;
+
 // Pages [first, end) of a block, made present by writing the zero they hold.
 struct PageRange {
     volatile char* first;
@@ -142,7 +144,7 @@ struct PageRange {
 
 void touch_pages(void* context) {
     const PageRange* range = static_cast<const PageRange*>(context);
-    for (volatile char* page = range->first; page < range->end; page += 4096) *page = 0;
+    for (volatile char* page = range->first; page < range->end; page += kPageBytes) *page = 0;
 }
 
 // Faulting in the pages of a large buffer costs about as much as copying the
@@ -155,15 +157,15 @@ void make_present(void* buffer, uint32_t size) {
     if (parts == 1) return;
     PageRange range[kMostParts];
     void* contexts[kMostParts];
-    const uint32_t pages = (size + 4095u) / 4096u;
+    const uint32_t pages = (size + kPageBytes - 1u) / kPageBytes;
     volatile char* bytes = static_cast<volatile char*>(buffer);
     for (int i = 0; i < parts; ++i) {
         const uint32_t first =
             static_cast<uint32_t>(uint64_t{pages} * static_cast<uint32_t>(i) / static_cast<uint32_t>(parts));
         const uint32_t end = static_cast<uint32_t>(uint64_t{pages} * static_cast<uint32_t>(i + 1) /
                                                    static_cast<uint32_t>(parts));
-        range[i] =
-            PageRange{bytes + static_cast<size_t>(first) * 4096u, bytes + static_cast<size_t>(end) * 4096u};
+        range[i] = PageRange{bytes + static_cast<size_t>(first) * kPageBytes,
+                             bytes + static_cast<size_t>(end) * kPageBytes};
         contexts[i] = &range[i];
     }
     run_parallel(touch_pages, contexts, parts);
