@@ -274,6 +274,21 @@ Dd series(const Dd* c, int last, Dd z) {
 Dd sine_kernel(Dd r) { return multiply(series(kSineSeries, 14, multiply(r, r)), r); }
 Dd cosine_kernel(Dd r) { return series(kCosineSeries, 14, multiply(r, r)); }
 
+// Both kernels with the operations of the two above, their Horner steps side
+// by side: the two chains of dependent operations overlap, so the pair takes
+// little longer than one.
+void both_kernels(Dd r, Dd* sine, Dd* cosine) {
+    const Dd z = multiply(r, r);
+    Dd s = kSineSeries[14];
+    Dd c = kCosineSeries[14];
+    for (int k = 13; k >= 0; --k) {
+        s = add(multiply(s, z), kSineSeries[k]);
+        c = add(multiply(c, z), kCosineSeries[k]);
+    }
+    *sine = multiply(s, r);
+    *cosine = c;
+}
+
 uint32_t bit(const uint32_t* words, int index) { return (words[index >> 5] >> (index & 31)) & 1u; }
 
 // Payne and Hanek's reduction of a finite ax >= pi/4: ax = n * pi/2 + r with
@@ -378,6 +393,27 @@ double portable_cos(double x) {
     double result = (n & 1) != 0 ? sine_kernel(r).hi : cosine_kernel(r).hi;
     if (((n + 1) & 2) != 0) result = -result;
     return result;
+}
+
+void portable_sincos(double x, double* sine, double* cosine) {
+    const double ax = magnitude(x);
+    // Non-finite and tiny arguments take the short ways of the two above.
+    if (!(ax <= 0x1.fffffffffffffp+1023) || ax < 0x1p-26) {
+        *sine = portable_sin(x);
+        *cosine = portable_cos(x);
+        return;
+    }
+    Dd r = {ax, 0.0};
+    const int n = ax <= kQuarterPi ? 0 : reduce(ax, &r);
+    Dd s;
+    Dd c;
+    both_kernels(r, &s, &c);
+    double sin_result = (n & 1) != 0 ? c.hi : s.hi;
+    if ((n & 2) != 0) sin_result = -sin_result;
+    double cos_result = (n & 1) != 0 ? s.hi : c.hi;
+    if (((n + 1) & 2) != 0) cos_result = -cos_result;
+    *sine = negative(x) ? -sin_result : sin_result;
+    *cosine = cos_result;
 }
 
 double portable_atan2(double y, double x) {

@@ -12,6 +12,10 @@
 double portable_cos(double x);
 double portable_sin(double x);
 
+// Both of the above for one argument, the same bits, in little more than the
+// time of one.
+void portable_sincos(double x, double* sine, double* cosine);
+
 // The angle of (x, y) in [-pi, pi], with the signed zeros, infinities and NaN
 // of the C standard's atan2.
 double portable_atan2(double y, double x);

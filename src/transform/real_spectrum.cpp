@@ -241,8 +241,9 @@ void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors ve
     }
     // Both products are formed before the division; N converts as unsigned.
     double phi = (x0 * kTwoPi) / (static_cast<double>(N) * dx);
-    double cphi = portable_cos(phi);
-    double sphi = portable_sin(phi);
+    double sphi;
+    double cphi;
+    portable_sincos(phi, &sphi, &cphi);
     Rotation rotation = {cphi * dx, sphi * dx, cphi, sphi};
 
     if (N / 2 <= kShortLimit) {
