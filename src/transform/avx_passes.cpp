@@ -117,25 +117,38 @@ size_t first_stages<Avx>(double* z, size_t first, size_t end, uint32_t stages, c
 
 // As the general version: z_k of the group m comes from rev(m) + rev(k) * S.
 template <>
-size_t first_stages_gathered<Avx>(const double* in, double* out, uint32_t M, uint32_t stages,
-                                  const double* table) {
-    FirstFactors f = first_factors(table);
-    if (stages % 2 == 0) {
-        size_t S = M / 4;
-        for (uint32_t m = 0; m < M / 4; ++m) {
-            size_t b = reversed_bits(m, stages - 2);
-            stages_12(gather(in, b, b + S), gather(in, b + 2 * S, b + 3 * S), f, out + 8 * size_t{m});
+struct GatheredPass<Avx> {
+    template <class Ride>
+    static size_t run(const double* in, double* out, uint32_t M, uint32_t stages, const double* table,
+                      Ride& riding) {
+        Ride ride = riding;
+        FirstFactors f = first_factors(table);
+        if (stages % 2 == 0) {
+            size_t S = M / 4;
+            for (uint32_t m = 0; m < M / 4; ++m) {
+                size_t b = reversed_bits(m, stages - 2);
+                stages_12(gather(in, b, b + S), gather(in, b + 2 * S, b + 3 * S), f, out + 8 * size_t{m});
+                // A group of two stages is short work: with a step of the
+                // ride beside each, the groups would wait on its chain.
+                if (m % 2 == 0) {
+                    ride.step();
+                }
+            }
+            riding = ride;
+            return 4;
         }
-        return 4;
+        size_t S = M / 8;
+        for (uint32_t m = 0; m < M / 8; ++m) {
+            size_t b = reversed_bits(m, stages - 3);
+            stages_123(gather(in, b, b + 2 * S), gather(in, b + 4 * S, b + 6 * S),
+                       gather(in, b + S, b + 3 * S), gather(in, b + 5 * S, b + 7 * S), f,
+                       out + 16 * size_t{m});
+            ride.step();
+        }
+        riding = ride;
+        return 8;
     }
-    size_t S = M / 8;
-    for (uint32_t m = 0; m < M / 8; ++m) {
-        size_t b = reversed_bits(m, stages - 3);
-        stages_123(gather(in, b, b + 2 * S), gather(in, b + 4 * S, b + 6 * S), gather(in, b + S, b + 3 * S),
-                   gather(in, b + 5 * S, b + 7 * S), f, out + 16 * size_t{m});
-    }
-    return 8;
-}
+};
 
 // Two recurrences of a sweep in one vector, [first | second], stepping as
 // two TwiddleRecurrences would, lane by lane.
@@ -199,10 +212,6 @@ struct FactorFill<Avx, n> {
 
 }  // namespace
 
-void avx_gathered_stages(const double* in, double* out, uint32_t M, const double* table) {
-    gathered_stages<Avx>(in, out, M, table);
-}
-
 void avx_all_stages(double* z, size_t M, size_t block, const double* table, RideAlong* along) {
     all_stages<Avx>(z, M, block, table, along);
 }
@@ -215,46 +224,110 @@ void avx_offset_sweep(double* z, size_t M, const double* starts, size_t j_first,
     offset_sweep<Avx>(z, M, starts, j_first, j_end);
 }
 
-// As fill_short_tables (real_spectrum.cpp), with complex_fft's two runs of
-// factors side by side in one vector: [top | low] steps as two
-// TwiddleRecurrences would, lane by lane. M >= 4.
-void avx_fill_short_tables(uint32_t M, const double* split_start_values, Rotation& carried,
-                           double* stage_table, double* split_table, double* rotation_table) {
-    Rotation rotation = carried;  // in registers: a store to a table cannot change it
-    using V = Avx::V;
-    uint32_t half = M / 2;
-    TwiddleRecurrence top = stage_recurrence(stage_count(M));
-    TwiddleRecurrence split = {_mm_loadu_pd(split_start_values), _mm_set1_pd(split_start_values[2]),
-                               _mm_set_pd(split_start_values[3], -split_start_values[3])};
-    // i = 0: the largest stage and the rotation only.
-    put_twiddle(stage_table, half, top.w);
-    top.w = next_twiddle(top.w, top.alpha2, top.beta2);
-    rotation_table[2] = rotation.cr;
-    rotation_table[3] = rotation.ci;
-    next_rotation(rotation);
+namespace {
 
-    uint32_t low_t = 1;
-    TwiddleRecurrence low = stage_recurrence(low_t);
-    V w = _mm256_insertf128_pd(_mm256_castpd128_pd256(top.w), low.w, 1);
-    V alpha = _mm256_insertf128_pd(_mm256_castpd128_pd256(top.alpha2), low.alpha2, 1);
-    V beta = _mm256_insertf128_pd(_mm256_castpd128_pd256(top.beta2), low.beta2, 1);
-    for (uint32_t i = 1; i < half; ++i) {
-        if (i > 1 && (i & (i - 1)) == 0) {
-            low = stage_recurrence(++low_t);
+// ShortFill (twiddle.h) with complex_fft's two stage recurrences side by
+// side in one vector, [top | low] stepping as two TwiddleRecurrences would,
+// lane by lane, and two steps i, i + 1 (i even) at a time, so that the
+// factors of entries i, i + 1 and half + i, half + i + 1, neighbours in the
+// table, are stored together. The rotation steps in one vector too:
+// c_{k+1} = c_k * (cphi, sphi) as [(cr*cphi) + (ci*(-sphi)), (ci*cphi) +
+// (cr*sphi)], the operations of next_rotation, since -(ci*sphi) is
+// ci*(-sphi) exactly and x + (-y) is x - y.
+struct AvxShortFill {
+    Avx::V w;
+    Avx::V alpha;
+    Avx::V beta;
+    TwiddleRecurrence split;
+    struct {
+        __m128d w;      // c_k = [cr, ci]
+        __m128d cphi2;  // [cphi, cphi]
+        __m128d sphi2;  // [-sphi, sphi]
+    } rotation;
+    double* stage_table;
+    double* split_table;
+    double* rotation_table;
+    uint32_t half;
+    uint32_t next;
+    uint32_t low_t;
+
+    __attribute__((always_inline)) void run(uint32_t i) {
+        if ((i & (i - 1)) == 0) {
+            TwiddleRecurrence low = stage_recurrence(++low_t);
             w = _mm256_insertf128_pd(w, low.w, 1);
             alpha = _mm256_insertf128_pd(alpha, low.alpha2, 1);
             beta = _mm256_insertf128_pd(beta, low.beta2, 1);
         }
-        put_pair(stage_table, half + i, stage_table, i, w);
-        w = Avx::add(w, Avx::add(Avx::mul(w, alpha), Avx::mul(Avx::swap(w), beta)));
+        Avx::V w0 = w;
+        Avx::V w1 = Avx::add(w0, Avx::add(Avx::mul(w0, alpha), Avx::mul(Avx::swap(w0), beta)));
+        w = Avx::add(w1, Avx::add(Avx::mul(w1, alpha), Avx::mul(Avx::swap(w1), beta)));
+        put_neighbours(stage_table + factor_offset(half + i), Avx::low_halves(w0, w1));
+        put_neighbours(stage_table + factor_offset(i), Avx::high_halves(w0, w1));
 
-        rotation_table[2 * i + 2] = rotation.cr;
-        rotation_table[2 * i + 3] = rotation.ci;
-        next_rotation(rotation);
-        _mm_storeu_pd(split_table + 2 * i, split.w);
-        split.w = next_twiddle(split.w, split.alpha2, split.beta2);
+        __m128d c0 = rotation.w;
+        __m128d c1 = next_rotation_of(c0);
+        rotation.w = next_rotation_of(c1);
+        _mm_storeu_pd(rotation_table + 2 * i + 2, c0);
+        _mm_storeu_pd(rotation_table + 2 * i + 4, c1);
+
+        __m128d s0 = split.w;
+        __m128d s1 = next_twiddle(s0, split.alpha2, split.beta2);
+        split.w = next_twiddle(s1, split.alpha2, split.beta2);
+        _mm_storeu_pd(split_table + 2 * i, s0);
+        _mm_storeu_pd(split_table + 2 * i + 2, s1);
     }
-    carried = rotation;
+
+    __m128d next_rotation_of(__m128d c) const {
+        return _mm_add_pd(_mm_mul_pd(c, rotation.cphi2), _mm_mul_pd(_mm_shuffle_pd(c, c, 1), rotation.sphi2));
+    }
+
+    // Two neighbours v = [w_j | w_{j+1}], j even, as put_twiddle puts them.
+    static void put_neighbours(double* entry, Avx::V v) {
+        Avx::store(entry, Avx::dup_re(v));
+        Avx::store(entry + kFactorIm, Avx::mul(Avx::dup_im(v), Avx::minus_plus()));
+    }
+
+    __attribute__((always_inline)) void step() {
+        if (next < half) {
+            run(next);
+            next += 2;
+        }
+    }
+
+    // Runs the steps below `end` (even) that have not run.
+    __attribute__((always_inline)) void run_to(uint32_t end) {
+        AvxShortFill fill = *this;
+        uint32_t stop = end < half ? end : half;
+        for (; fill.next < stop; fill.next += 2) {
+            fill.run(fill.next);
+        }
+        *this = fill;
+    }
+};
+
+}  // namespace
+
+void avx_short_fft(const double* in, double* out, uint32_t M, const double* split, Rotation& rotation,
+                   ShortTables tables) {
+    // Steps 0 and 1 as the SSE2 form has them.
+    ShortFill first = start_short_fill(M, split, rotation, tables);
+    first.run_to(2);
+    AvxShortFill fill;
+    fill.w = pair_of(first.top.w, first.low.w);
+    fill.alpha = pair_of(first.top.alpha2, first.low.alpha2);
+    fill.beta = pair_of(first.top.beta2, first.low.beta2);
+    fill.split = first.split;
+    Rotation c = first.rotation;
+    fill.rotation = {_mm_set_pd(c.ci, c.cr), _mm_set1_pd(c.cphi), _mm_set_pd(c.sphi, -c.sphi)};
+    fill.stage_table = tables.stage;
+    fill.split_table = tables.split;
+    fill.rotation_table = tables.rotation;
+    fill.half = first.half;
+    fill.next = 2;
+    fill.low_t = first.low_t;
+    gathered_stages<Avx>(in, out, M, tables.stage, fill);
+    _mm_storel_pd(&rotation.cr, fill.rotation.w);
+    _mm_storeh_pd(&rotation.ci, fill.rotation.w);
 }
 
 // Pairs two at a time from the top; an odd pair count leaves the last

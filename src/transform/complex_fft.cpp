@@ -24,16 +24,25 @@ Vectors best_vectors() { return processor_has(Vectors::kAvx) ? Vectors::kAvx : V
 // The AVX sweeps start with groups of four values.
 static bool avx_for(uint32_t size, Vectors vectors) { return vectors == Vectors::kAvx && size >= 4; }
 
-void gathered_fft(const double* in, double* out, uint32_t M, const double* table, Vectors vectors) {
-    if (M < 4) {
+void short_fft(const double* in, double* out, uint32_t M, const double* split, Rotation& rotation,
+               ShortTables tables, Vectors vectors) {
+    if (M < 2) {
+        out[0] = in[0];
+        out[1] = in[1];
+    } else if (avx_for(M, vectors)) {
+        avx_short_fft(in, out, M, split, rotation, tables);
+    } else if (M >= 4) {
+        ShortFill fill = start_short_fill(M, split, rotation, tables);
+        gathered_stages<Sse2>(in, out, M, tables.stage, fill);
+        rotation = fill.rotation;
+    } else {
+        ShortFill fill = start_short_fill(M, split, rotation, tables);
+        fill.run_to(M);
+        rotation = fill.rotation;
         for (uint32_t i = 0; i < 2 * M; ++i) {
             out[i] = in[i];
         }
-        block_stages<Sse2>(out, 0, M, table);
-    } else if (avx_for(M, vectors)) {
-        avx_gathered_stages(in, out, M, table);
-    } else {
-        gathered_stages<Sse2>(in, out, M, table);
+        block_stages<Sse2>(out, 0, M, tables.stage);
     }
 }
 

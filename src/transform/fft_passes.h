@@ -97,9 +97,16 @@ void radix2_pass(double* z, size_t first, size_t end, size_t h, size_t j0, size_
     }
 }
 
-template <class P>
+// What a pass runs beside its butterflies, a step per turn of its inner
+// loop (ShortFill in twiddle.h); this one does nothing.
+struct NoRide {
+    void step() {}
+};
+
+template <class P, class Ride = NoRide>
 void radix4_pass(double* z, size_t first, size_t end, size_t h, size_t j0, size_t count, const double* ta,
-                 const double* tb0, const double* tb1) {
+                 const double* tb0, const double* tb1, Ride& riding) {
+    Ride ride = riding;      // in registers: a store to z[] cannot change it
     const size_t s = 2 * h;  // h complex values, in doubles
     if (count <= 16) {
         // Few offsets, many groups: each offset's factors stay in registers
@@ -123,8 +130,10 @@ void radix4_pass(double* z, size_t first, size_t end, size_t h, size_t j0, size_
                 P::store(x + s, x1);
                 P::store(x + 2 * s, x2);
                 P::store(x + 3 * s, x3);
+                ride.step();
             }
         }
+        riding = ride;
         return;
     }
     for (size_t g = first; g < end; g += 4 * h) {
@@ -136,8 +145,10 @@ void radix4_pass(double* z, size_t first, size_t end, size_t h, size_t j0, size_
             P::store(x + s, v[1]);
             P::store(x + 2 * s, v[2]);
             P::store(x + 3 * s, v[3]);
+            ride.step();
         }
     }
+    riding = ride;
 }
 
 template <class P>
@@ -197,10 +208,20 @@ size_t first_stages(double* z, size_t first, size_t end, uint32_t stages, const 
 // sweep in one. The group of R = 4 or 8 neighbours R*m ... R*m + R-1 comes
 // from rev(m) + rev(k) * M/R, k = 0 ... R-1, where rev(k) runs 0, 2, 1, 3
 // for R = 4 and 0, 4, 2, 6, 1, 5, 3, 7 for R = 8. Returns the h of the next
-// stage. Meant for one complex value per vector; avx_passes.cpp has its own.
+// stage; `riding` takes a step per group. Meant for one complex value per
+// vector; avx_passes.cpp has its own.
 template <class P>
-size_t first_stages_gathered(const double* in, double* out, uint32_t M, uint32_t stages,
-                             const double* table) {
+struct GatheredPass {
+    template <class Ride>
+    static size_t run(const double* in, double* out, uint32_t M, uint32_t stages, const double* table,
+                      Ride& riding);
+};
+
+template <class P>
+template <class Ride>
+size_t GatheredPass<P>::run(const double* in, double* out, uint32_t M, uint32_t stages, const double* table,
+                            Ride& riding) {
+    Ride ride = riding;
     FirstFactors f = first_factors(table);
     if (stages % 2 == 0) {
         size_t S = 2 * size_t{M / 4};  // in doubles
@@ -213,7 +234,9 @@ size_t first_stages_gathered(const double* in, double* out, uint32_t M, uint32_t
             P::store(x + 2, v[1]);
             P::store(x + 4, v[2]);
             P::store(x + 6, v[3]);
+            ride.step();
         }
+        riding = ride;
         return 4;
     }
     size_t S = 2 * size_t{M / 8};
@@ -231,7 +254,9 @@ size_t first_stages_gathered(const double* in, double* out, uint32_t M, uint32_t
         P::store(x + 10, v[5]);
         P::store(x + 12, v[6]);
         P::store(x + 14, v[7]);
+        ride.step();
     }
+    riding = ride;
     return 8;
 }
 
@@ -239,9 +264,10 @@ size_t first_stages_gathered(const double* in, double* out, uint32_t M, uint32_t
 // block z[first ... first + size), from a stage table.
 template <class P>
 void later_stages(double* z, size_t first, size_t size, size_t from, const double* table) {
+    NoRide idle;
     for (size_t h = from; h < size; h *= 4) {
         radix4_pass<P>(z, first, first + size, h, 0, h, stage_entry(table, h), stage_entry(table, 2 * h),
-                       stage_entry(table, 3 * h));
+                       stage_entry(table, 3 * h), idle);
     }
 }
 
@@ -253,12 +279,24 @@ void block_stages(double* z, size_t first, uint32_t size, const double* table) {
     later_stages<P>(z, first, size, from, table);
 }
 
-// All stages of a transform of 4 <= M values whose table covers them, from
-// the values in natural order in `in` to the transform in `out`.
-template <class P>
-void gathered_stages(const double* in, double* out, uint32_t M, const double* table) {
-    size_t from = first_stages_gathered<P>(in, out, M, stage_count(M), table);
-    later_stages<P>(out, 0, M, from, table);
+// All stages of a transform of 4 <= M values, from the values in natural
+// order in `in` to the transform in `out`, while `fill` (ShortFill in
+// twiddle.h or its AVX form) writes the factors into `table`. A pass over
+// the stages up to 2h needs the steps up to 2 * 2h - 1; those it finds
+// missing run first, alone, and the rest take a step per turn of the
+// passes' inner loops, so that the recurrences' chains of dependent
+// operations run beside the butterflies. The last pass needs them all.
+template <class P, class Fill>
+void gathered_stages(const double* in, double* out, uint32_t M, double* table, Fill& fill) {
+    uint32_t stages = stage_count(M);
+    fill.run_to(stages % 2 == 0 ? 4 : 8);
+    size_t from = GatheredPass<P>::run(in, out, M, stages, table, fill);
+    for (size_t h = from; h < M; h *= 4) {
+        fill.run_to(static_cast<uint32_t>(4 * h));
+        radix4_pass<P>(out, 0, M, h, 0, h, stage_entry(table, h), stage_entry(table, 2 * h),
+                       stage_entry(table, 3 * h), fill);
+    }
+    fill.run_to(M);
 }
 
 // Runs the recurrences r[0 ... n-1] on by `steps` steps side by side, with
@@ -328,7 +366,8 @@ void sweep(double* z, size_t first, size_t end, size_t h, uint32_t span, Twiddle
             radix8_pass<P>(z, first, end, h, j0, kChunk, tables);
         } else if (span == 2) {
             FactorFill<P, 3>::run(r, tables, kChunk, riding);
-            radix4_pass<P>(z, first, end, h, j0, kChunk, tables[0], tables[1], tables[2]);
+            NoRide idle;
+            radix4_pass<P>(z, first, end, h, j0, kChunk, tables[0], tables[1], tables[2], idle);
         } else {
             FactorFill<P, 1>::run(r, tables, kChunk, riding);
             radix2_pass<P>(z, first, end, h, j0, kChunk, tables[0]);

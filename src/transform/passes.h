@@ -160,29 +160,29 @@ void bit_reverse_part(double* z, uint32_t M, uint32_t part, uint32_t parts);
 // (see real_spectrum.cpp); its tables take 56 bytes per complex value.
 const uint32_t kShortLimit = 1u << 12;
 
-// bit_reverse and complex_fft for 1 <= M <= kShortLimit from `in` to `out`
-// (separate arrays), with entries 1 ... M-1 of table as fill_stage_table
-// (twiddle.h) writes them.
-void gathered_fft(const double* in, double* out, uint32_t M, const double* table, Vectors vectors);
+// The tables of a short transform: complex_fft's stages at entries
+// 1 ... M-1 of `stage` (as fill_stage_table in twiddle.h has them), w_j of
+// the split step at split[2j] for j = 1 ... M/2 - 1 and c_k of the rotation
+// at rotation[2k] for k = 1 ... M/2.
+struct ShortTables {
+    double* stage;
+    double* split;
+    double* rotation;
+};
 
-// The factors real_spectrum produces before the butterflies of a short
-// transform, with its recurrences side by side (real_spectrum.cpp):
-// complex_fft's stages at entries 1 ... M-1 of stage_table (as
-// fill_stage_table has them), w_j of the split step at split_table[2j] for
-// j = 1 ... M/2 - 1, starting from split = (w_1, alpha, beta), and c_k of
-// the rotation at rotation_table[2k] for k = 1 ... M/2 from `rotation` (at
-// c_1), which is left at c_{M/2 + 1}.
-void fill_short_tables(uint32_t M, const double* split, Rotation& rotation, double* stage_table,
-                       double* split_table, double* rotation_table);
+// bit_reverse and complex_fft for 1 <= M <= kShortLimit from `in` to `out`
+// (separate arrays), writing the tables as it goes, from split = (w_1,
+// alpha, beta) of the split step and `rotation` at c_1, which is left at
+// c_{M/2 + 1} (none for M = 1).
+void short_fft(const double* in, double* out, uint32_t M, const double* split, Rotation& rotation,
+               ShortTables tables, Vectors vectors);
 
 // The AVX sweeps (avx_passes.cpp), for at least 4 values: all stages of
 // complex_fft (all_stages in fft_passes.h) and its parts for threads
-// (region_stages, offset_sweep); gathered_fft; the factors of a short
-// transform (split = w_1, alpha, beta of the split step); the split step
-// and the rotation (split_and_rotate in spectrum_passes.h).
-void avx_gathered_stages(const double* in, double* out, uint32_t M, const double* table);
-void avx_fill_short_tables(uint32_t M, const double* split, Rotation& rotation, double* stage_table,
-                           double* split_table, double* rotation_table);
+// (region_stages, offset_sweep); short_fft; the split step and the
+// rotation (split_and_rotate in spectrum_passes.h).
+void avx_short_fft(const double* in, double* out, uint32_t M, const double* split, Rotation& rotation,
+                   ShortTables tables);
 void avx_all_stages(double* z, size_t M, size_t block, const double* table, RideAlong* along);
 void avx_region_stages(double* z, size_t M, size_t first, size_t end, const double* table);
 void avx_offset_sweep(double* z, size_t M, const double* starts, size_t j_first, size_t j_end);

@@ -71,14 +71,14 @@ void finish_pairs(const double* z, double* a, uint32_t M, uint32_t first, uint32
     }
 }
 
-// A transform of M <= kShortLimit complex values. First the factors of
-// complex_fft, of the split step and c_1 ... c_{M/2} of the rotation. The
-// butterflies then run on a copy, their first sweep reading its inputs from
-// their bit-reversed places, which spares the permutation a sweep of its
-// own. Last, one sweep does the split step and the rotation back into the
-// array, from the top pair down so that the upper bins M - j come in
-// increasing order and take their factors from the rotation recurrence as
-// it runs on.
+// A transform of M <= kShortLimit complex values. The butterflies run on a
+// copy, their first sweep reading its inputs from their bit-reversed
+// places, which spares the permutation a sweep of its own; the factors of
+// complex_fft, of the split step and c_1 ... c_{M/2} of the rotation are
+// written into tables as the butterflies go (short_fft). Last, one sweep
+// does the split step and the rotation back into the array, from the top
+// pair down so that the upper bins M - j come in increasing order and take
+// their factors from the rotation recurrence as it runs on.
 void short_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors vectors) {
     uint32_t M = N / 2;
     uint32_t half = M / 2;
@@ -89,13 +89,7 @@ void short_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors
 
     double split[4];
     split_start(N, split);
-    if (vectors == Vectors::kAvx && M >= 4) {
-        avx_fill_short_tables(M, split, rotation, stage_table, split_table, rotation_table);
-    } else {
-        fill_short_tables(M, split, rotation, stage_table, split_table, rotation_table);
-    }
-
-    gathered_fft(a, z, M, stage_table, vectors);
+    short_fft(a, z, M, split, rotation, {stage_table, split_table, rotation_table}, vectors);
 
     finish_end_values(z, a, dx);
     finish_pairs(z, a, M, 1, half, 0, split_table, rotation_table, rotation, nullptr, false, vectors);
@@ -154,39 +148,6 @@ void long_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors 
 }
 
 }  // namespace
-
-// The factors of a short transform (see passes.h): the
-// recurrences side by side, so that their chains of dependent operations
-// overlap. complex_fft's stages go in two runs, the largest stage h = M/2
-// at entries M/2 ... M-1 and the others one after another at 1 ... M/2 - 1.
-void fill_short_tables(uint32_t M, const double* split_start_values, Rotation& carried, double* stage_table,
-                       double* split_table, double* rotation_table) {
-    Rotation rotation = carried;  // in registers: a store to a table cannot change it
-    uint32_t half = M / 2;
-    TwiddleRecurrence top = stage_recurrence(stage_count(M));
-    TwiddleRecurrence low = stage_recurrence(1);
-    uint32_t low_t = 1;
-    TwiddleRecurrence split = {_mm_loadu_pd(split_start_values), _mm_set1_pd(split_start_values[2]),
-                               _mm_set_pd(split_start_values[3], -split_start_values[3])};
-    for (uint32_t i = 0; i < half; ++i) {
-        put_twiddle(stage_table, half + i, top.w);
-        top.w = next_twiddle(top.w, top.alpha2, top.beta2);
-        rotation_table[2 * i + 2] = rotation.cr;
-        rotation_table[2 * i + 3] = rotation.ci;
-        next_rotation(rotation);
-        if (i == 0) {
-            continue;
-        }
-        if (i > 1 && (i & (i - 1)) == 0) {
-            low = stage_recurrence(++low_t);
-        }
-        put_twiddle(stage_table, i, low.w);
-        low.w = next_twiddle(low.w, low.alpha2, low.beta2);
-        _mm_storeu_pd(split_table + 2 * i, split.w);
-        split.w = next_twiddle(split.w, split.alpha2, split.beta2);
-    }
-    carried = rotation;
-}
 
 uint32_t mark_spacing(uint32_t half) {
     return half / kMaxMarks > kMinSpacing ? half / kMaxMarks : kMinSpacing;

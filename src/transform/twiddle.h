@@ -130,6 +130,82 @@ inline void finish_riding(Riding& riding, RideAlong* along) {
     }
 }
 
+// The factors of a short transform (real_spectrum.cpp), a step at a time, so
+// that the steps can run inside complex_fft's passes, whose butterflies
+// leave the processor room beside the recurrences' chains of dependent
+// operations. Step i writes entry half + i of the largest stage and c_{i+1}
+// of the rotation at rotation_table[2i + 2]; from i = 1 on, also entry i of
+// the smaller stages, one stage after another, and w_i of the split step
+// at split_table[2i]. So the entries below 2^k are written once the steps
+// below 2^k have run. start_short_fill runs step 0. Meant to be copied into
+// a loop's own variables, so that it lives in registers there; avx_passes.cpp
+// has a form that steps the two stage recurrences in one vector.
+struct ShortFill {
+    TwiddleRecurrence top;
+    TwiddleRecurrence low;
+    TwiddleRecurrence split;
+    Rotation rotation;
+    double* stage_table;
+    double* split_table;
+    double* rotation_table;
+    uint32_t half;
+    uint32_t next;
+    uint32_t low_t;
+
+    __attribute__((always_inline)) void run(uint32_t i) {
+        put_twiddle(stage_table, half + i, top.w);
+        top.w = next_twiddle(top.w, top.alpha2, top.beta2);
+        rotation_table[2 * i + 2] = rotation.cr;
+        rotation_table[2 * i + 3] = rotation.ci;
+        next_rotation(rotation);
+        if (i > 1 && (i & (i - 1)) == 0) {
+            low = stage_recurrence(++low_t);
+        }
+        put_twiddle(stage_table, i, low.w);
+        low.w = next_twiddle(low.w, low.alpha2, low.beta2);
+        _mm_storeu_pd(split_table + 2 * i, split.w);
+        split.w = next_twiddle(split.w, split.alpha2, split.beta2);
+    }
+
+    __attribute__((always_inline)) void step() {
+        if (next < half) {
+            run(next++);
+        }
+    }
+
+    // Runs the steps below `end` that have not run.
+    __attribute__((always_inline)) void run_to(uint32_t end) {
+        ShortFill fill = *this;
+        uint32_t stop = end < half ? end : half;
+        for (; fill.next < stop; ++fill.next) {
+            fill.run(fill.next);
+        }
+        *this = fill;
+    }
+};
+
+// A ShortFill for M complex values after step 0, from split = (w_1, alpha,
+// beta) of the split step and `rotation` at c_1.
+inline ShortFill start_short_fill(uint32_t M, const double* split, Rotation rotation, ShortTables tables) {
+    ShortFill fill;
+    fill.top = stage_recurrence(stage_count(M));
+    fill.low = stage_recurrence(1);
+    fill.split = {_mm_loadu_pd(split), _mm_set1_pd(split[2]), _mm_set_pd(split[3], -split[3])};
+    fill.rotation = rotation;
+    fill.stage_table = tables.stage;
+    fill.split_table = tables.split;
+    fill.rotation_table = tables.rotation;
+    fill.half = M / 2;
+    fill.next = 1;
+    fill.low_t = 1;
+    put_twiddle(tables.stage, fill.half, fill.top.w);
+    fill.top.w = next_twiddle(fill.top.w, fill.top.alpha2, fill.top.beta2);
+    tables.rotation[2] = rotation.cr;
+    tables.rotation[3] = rotation.ci;
+    next_rotation(fill.rotation);
+    return fill;
+}
+
 // Writes the next `count` factors of each of the `n` recurrences to entries
 // 0 ... count-1 of its table, with `riding` alongside. The recurrences are
 // independent, so stepping them side by side keeps several multiplications
