@@ -41,6 +41,10 @@ struct Avx {
     static V dup_re(V a) { return _mm256_movedup_pd(a); }
     static V dup_im(V a) { return _mm256_permute_pd(a, 0xf); }
     static V re_from(V a, V b) { return _mm256_blend_pd(a, b, 0x5); }
+    static V sub_add(V a, V b) { return _mm256_addsub_pd(a, b); }
+    static V join(__m128d low, __m128d high) {
+        return _mm256_insertf128_pd(_mm256_castpd128_pd256(low), high, 1);
+    }
     static V im_re(V a, V b) { return _mm256_shuffle_pd(a, b, 0x5); }
     static V reversed(V a) { return _mm256_permute2f128_pd(a, a, 0x01); }
     // [a.low, b.low] and [a.high, b.high], each half one complex value.
@@ -230,20 +234,13 @@ namespace {
 // side in one vector, [top | low] stepping as two TwiddleRecurrences would,
 // lane by lane, and two steps i, i + 1 (i even) at a time, so that the
 // factors of entries i, i + 1 and half + i, half + i + 1, neighbours in the
-// table, are stored together. The rotation steps in one vector too:
-// c_{k+1} = c_k * (cphi, sphi) as [(cr*cphi) + (ci*(-sphi)), (ci*cphi) +
-// (cr*sphi)], the operations of next_rotation, since -(ci*sphi) is
-// ci*(-sphi) exactly and x + (-y) is x - y.
+// table, are stored together. The rotation steps in one vector too.
 struct AvxShortFill {
     Avx::V w;
     Avx::V alpha;
     Avx::V beta;
     TwiddleRecurrence split;
-    struct {
-        __m128d w;      // c_k = [cr, ci]
-        __m128d cphi2;  // [cphi, cphi]
-        __m128d sphi2;  // [-sphi, sphi]
-    } rotation;
+    RotationVector rotation;
     double* stage_table;
     double* split_table;
     double* rotation_table;
@@ -264,21 +261,14 @@ struct AvxShortFill {
         put_neighbours(stage_table + factor_offset(half + i), Avx::low_halves(w0, w1));
         put_neighbours(stage_table + factor_offset(i), Avx::high_halves(w0, w1));
 
-        __m128d c0 = rotation.w;
-        __m128d c1 = next_rotation_of(c0);
-        rotation.w = next_rotation_of(c1);
-        _mm_storeu_pd(rotation_table + 2 * i + 2, c0);
-        _mm_storeu_pd(rotation_table + 2 * i + 4, c1);
+        _mm_storeu_pd(rotation_table + 2 * i + 2, rotation.next());
+        _mm_storeu_pd(rotation_table + 2 * i + 4, rotation.next());
 
         __m128d s0 = split.w;
         __m128d s1 = next_twiddle(s0, split.alpha2, split.beta2);
         split.w = next_twiddle(s1, split.alpha2, split.beta2);
         _mm_storeu_pd(split_table + 2 * i, s0);
         _mm_storeu_pd(split_table + 2 * i + 2, s1);
-    }
-
-    __m128d next_rotation_of(__m128d c) const {
-        return _mm_add_pd(_mm_mul_pd(c, rotation.cphi2), _mm_mul_pd(_mm_shuffle_pd(c, c, 1), rotation.sphi2));
     }
 
     // Two neighbours v = [w_j | w_{j+1}], j even, as put_twiddle puts them.
@@ -313,12 +303,11 @@ void avx_short_fft(const double* in, double* out, uint32_t M, const double* spli
     ShortFill first = start_short_fill(M, split, rotation, tables);
     first.run_to(2);
     AvxShortFill fill;
+    fill.rotation = RotationVector(first.rotation);
     fill.w = pair_of(first.top.w, first.low.w);
     fill.alpha = pair_of(first.top.alpha2, first.low.alpha2);
     fill.beta = pair_of(first.top.beta2, first.low.beta2);
     fill.split = first.split;
-    Rotation c = first.rotation;
-    fill.rotation = {_mm_set_pd(c.ci, c.cr), _mm_set1_pd(c.cphi), _mm_set_pd(c.sphi, -c.sphi)};
     fill.stage_table = tables.stage;
     fill.split_table = tables.split;
     fill.rotation_table = tables.rotation;
@@ -326,8 +315,7 @@ void avx_short_fft(const double* in, double* out, uint32_t M, const double* spli
     fill.next = 2;
     fill.low_t = first.low_t;
     gathered_stages<Avx>(in, out, M, tables.stage, fill);
-    _mm_storel_pd(&rotation.cr, fill.rotation.w);
-    _mm_storeh_pd(&rotation.ci, fill.rotation.w);
+    fill.rotation.store(rotation);
 }
 
 // Pairs two at a time from the top; an odd pair count leaves the last

@@ -12,15 +12,14 @@
 
 namespace {
 
-// z * c for c = (cr, ci), as ((re*cr) - (im*ci), (im*cr) + (re*ci)). The
-// difference and the sum are both formed and one lane taken from each, so
-// nothing is negated: c is NaN when the origin phase is, and a NaN keeps its
+// z * c for c = (cr, ci), as ((re*cr) - (im*ci), (im*cr) + (re*ci)).
+// Nothing is negated: c is NaN when the origin phase is, and a NaN keeps its
 // sign as the straightforward loop leaves it.
 template <class P>
 inline typename P::V rotated(typename P::V z, typename P::V c) {
     typename P::V a = P::mul(z, P::dup_re(c));
     typename P::V b = P::mul(P::swap(z), P::dup_im(c));
-    return P::re_from(P::add(a, b), P::sub(a, b));
+    return P::sub_add(a, b);
 }
 
 // The split step on p = z(j), q = z(M - j) with w = (wr, wi):
@@ -28,7 +27,6 @@ inline typename P::V rotated(typename P::V z, typename P::V c) {
 //   h2r = 0.5*(p.im + q.im); h2i = 0.5*(q.re - p.re);
 //   p = ((h1r + (wr*h2r)) - (wi*h2i), (h1i + (wr*h2i)) + (wi*h2r));
 //   q = ((h1r - (wr*h2r)) + (wi*h2i), ((wr*h2i) - h1i) + (wi*h2r)).
-// The factors are finite, so (-wi)*h2i is exactly -(wi*h2i).
 template <class P>
 inline void split_pair(typename P::V& p, typename P::V& q, typename P::V w) {
     using V = typename P::V;
@@ -41,10 +39,9 @@ inline void split_pair(typename P::V& p, typename P::V& q, typename P::V w) {
     V h2_swapped = P::swap(h2);                        // h2i, h2r
     V wr2 = P::dup_re(w);
     V wi2 = P::dup_im(w);
-    V wr_h2 = P::mul(wr2, h2);                                          // wr*h2r, wr*h2i
-    V wi_h2 = P::mul(wi2, h2_swapped);                                  // wi*h2i, wi*h2r
-    V wi_h2_signed = P::mul(P::mul(wi2, P::minus_plus()), h2_swapped);  // -(wi*h2i), wi*h2r
-    p = P::add(P::add(h1, wr_h2), wi_h2_signed);
+    V wr_h2 = P::mul(wr2, h2);          // wr*h2r, wr*h2i
+    V wi_h2 = P::mul(wi2, h2_swapped);  // wi*h2i, wi*h2r
+    p = P::sub_add(P::add(h1, wr_h2), wi_h2);
     V left = P::re_from(wr_h2, h1);   // h1r, wr*h2i
     V right = P::re_from(h1, wr_h2);  // wr*h2r, h1i
     q = P::add(P::sub(left, right), wi_h2);
@@ -53,16 +50,12 @@ inline void split_pair(typename P::V& p, typename P::V& q, typename P::V w) {
 // Puts c_k, c_{k+1}, ... (P::kWidth of them, from upper) in one vector and
 // leaves upper at the next one.
 template <class P>
-inline typename P::V next_rotations(Rotation& upper) {
-    double cr = upper.cr;
-    double ci = upper.ci;
-    next_rotation(upper);
+inline typename P::V next_rotations(RotationVector& upper) {
     if constexpr (P::kWidth == 1) {
-        return P::complex(cr, ci);
+        return upper.next();
     } else {
-        typename P::V c = P::complexes(cr, ci, upper.cr, upper.ci);
-        next_rotation(upper);
-        return c;
+        __m128d first = upper.next();
+        return P::join(first, upper.next());
     }
 }
 
@@ -118,15 +111,16 @@ const uint32_t kPrefetchAhead = 256;
 // come from the recurrence `upper` as it runs on, the others' from
 // rotation_table (c_j at 2(j - base)), the split factors from split_table
 // (w_j at 2(j - base)). The partners M - j - 1, M - j, ... are loaded
-// together and put in the order of their neighbours j, j + 1, ... `unfold`
-// takes a step per pair; with `ahead`, the sweep asks for its data early.
-template <class P>
-void split_and_rotate(const double* z, double* a, uint32_t M, uint32_t first, uint32_t end, uint32_t base,
-                      const double* split_table, const double* rotation_table, Rotation& upper,
-                      Unfolding& unfolding, bool ahead) {
+// together and put in the order of their neighbours j, j + 1, ... With
+// `ahead` (a long transform), `unfold` takes a step per pair and the sweep
+// asks for its data early; otherwise neither is needed.
+template <class P, bool ahead>
+void sweep_pairs(const double* z, double* a, uint32_t M, uint32_t first, uint32_t end, uint32_t base,
+                 const double* split_table, const double* rotation_table, Rotation& upper,
+                 Unfolding& unfolding) {
     using V = typename P::V;
     const uint32_t width = static_cast<uint32_t>(P::kWidth);
-    Rotation c = upper;  // in registers: a store to a[] cannot change it
+    RotationVector c(upper);  // in registers: a store to a[] cannot change it
     Unfold unfold = start_unfold(unfolding);
     for (uint32_t top = end; top >= first + width; top -= width) {
         uint32_t j = top - width;
@@ -140,12 +134,25 @@ void split_and_rotate(const double* z, double* a, uint32_t M, uint32_t first, ui
         split_pair<P>(p, q, P::load(split_table + 2 * (j - base)));
         P::store(a + 2 * j, rotated<P>(p, P::load(rotation_table + 2 * (j - base))));
         P::store(a + 2 * k, rotated<P>(P::reversed(q), next_rotations<P>(c)));
-        for (uint32_t i = 0; i < width; ++i) {
-            unfold.step();
+        if (ahead) {
+            for (uint32_t i = 0; i < width; ++i) {
+                unfold.step();
+            }
         }
     }
-    upper = c;
+    c.store(upper);
     stop_unfold(unfold, unfolding);
+}
+
+template <class P>
+void split_and_rotate(const double* z, double* a, uint32_t M, uint32_t first, uint32_t end, uint32_t base,
+                      const double* split_table, const double* rotation_table, Rotation& upper,
+                      Unfolding& unfolding, bool ahead) {
+    if (ahead) {
+        sweep_pairs<P, true>(z, a, M, first, end, base, split_table, rotation_table, upper, unfolding);
+    } else {
+        sweep_pairs<P, false>(z, a, M, first, end, base, split_table, rotation_table, upper, unfolding);
+    }
 }
 
 }  // namespace

@@ -32,6 +32,8 @@ struct Sse2 {
     static V dup_im(V a) { return _mm_unpackhi_pd(a, a); }
     // re from b, im from a, in every complex.
     static V re_from(V a, V b) { return _mm_move_sd(a, b); }
+    // (a.re - b.re, a.im + b.im) in every complex (SSE3's addsubpd).
+    static V sub_add(V a, V b) { return re_from(add(a, b), sub(a, b)); }
     // (a.im, b.re) in every complex.
     static V im_re(V a, V b) { return _mm_shuffle_pd(a, b, 1); }
     // The complex values in the opposite order.
