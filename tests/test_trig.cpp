@@ -59,9 +59,11 @@ TEST(Trig, CosineAndSineAreCorrectlyRounded) {
 }
 
 // The pair routine against the two single ones, bit for bit: the table
-// above, the boundaries of its short ways (2^-27, 2^-26, pi/4), the
-// reduction's quadrants, non-finite values and random arguments of every
-// exponent. A swapped kernel or a sign lost in one quadrant fails here.
+// above, the boundaries of its short ways (2^-27, 2^-26, pi/4, and 0.8,
+// where its quicker series stops), the reduction's quadrants, arguments
+// whose sine or cosine lies near a power of two (pi/6, pi/3, pi/2), non-finite
+// values and random arguments of every exponent. A swapped kernel, a sign
+// lost in one quadrant or a quick series that decides too boldly fails here.
 TEST(Trig, SineAndCosineTogetherGiveTheSameBits) {
     const double inf = std::numeric_limits<double>::infinity();
     std::vector<double> xs = {0.0,
@@ -80,6 +82,11 @@ TEST(Trig, SineAndCosineTogetherGiveTheSameBits) {
     for (const AngleCase& c : kAngles) xs.push_back(c.x);
     for (int q = -8; q <= 8; ++q) {
         for (double nudge : {-1e-9, 0.0, 1e-9}) xs.push_back(q * 0x1.921fb54442d18p+0 + nudge);
+    }
+    for (double centre : {0.8, 0x1.0c152382d7365p-1, 0x1.0c152382d7365p+0, 0x1.921fb54442d18p+0}) {
+        double x = centre;
+        for (int i = 0; i < 64; ++i) x = std::nextafter(x, 0.0);
+        for (int i = 0; i < 128; ++i, x = std::nextafter(x, 4.0)) xs.push_back(x);
     }
     std::mt19937_64 random(11);
     for (int i = 0; i < 100000; ++i) {
