@@ -90,6 +90,40 @@ inline void stages_123(Avx::V p0, Avx::V q0, Avx::V p1, Avx::V q1, const FirstFa
     Avx::store(x + 12, b1);
 }
 
+// One step of the rotation recurrence, c = [cr, ci] to
+// [(cr*cphi) - (ci*sphi), (ci*cphi) + (cr*sphi)] as next_rotation has it,
+// cphi2 = [cphi, cphi], sphi2 = [sphi, sphi]. Nothing is negated: the
+// factors are NaN when the origin phase is, and every NaN here is then the
+// same one, whichever operand an instruction takes it from.
+inline __m128d rotation_step(__m128d c, __m128d cphi2, __m128d sphi2) {
+    return _mm_addsub_pd(_mm_mul_pd(c, cphi2), _mm_mul_pd(_mm_shuffle_pd(c, c, 1), sphi2));
+}
+
+// UpperRotation (spectrum_passes.h) in one vector: a shuffle longer per step
+// than the scalar steps, but fewer instructions, which counts in a sweep
+// with this much other work.
+template <>
+struct UpperRotation<Avx> {
+    __m128d c;
+    __m128d cphi2;
+    __m128d sphi2;
+
+    explicit UpperRotation(const Rotation& r)
+        : c(_mm_set_pd(r.ci, r.cr)), cphi2(_mm_set1_pd(r.cphi)), sphi2(_mm_set1_pd(r.sphi)) {}
+
+    Avx::V next() {
+        __m128d first = c;
+        __m128d second = rotation_step(first, cphi2, sphi2);
+        c = rotation_step(second, cphi2, sphi2);
+        return Avx::join(first, second);
+    }
+
+    void store(Rotation& out) const {
+        _mm_storel_pd(&out.cr, c);
+        _mm_storeh_pd(&out.ci, c);
+    }
+};
+
 // [z(i), z(k)] from two places.
 inline Avx::V gather(const double* z, size_t i, size_t k) {
     return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(z + 2 * i)), _mm_loadu_pd(z + 2 * k), 1);
@@ -234,13 +268,15 @@ namespace {
 // side in one vector, [top | low] stepping as two TwiddleRecurrences would,
 // lane by lane, and two steps i, i + 1 (i even) at a time, so that the
 // factors of entries i, i + 1 and half + i, half + i + 1, neighbours in the
-// table, are stored together. The rotation steps in one vector too.
+// table, are stored together. The split step's recurrence and the rotation
+// share a vector as well, [w_i | c_{i+1}] (see the step below).
 struct AvxShortFill {
     Avx::V w;
     Avx::V alpha;
     Avx::V beta;
-    TwiddleRecurrence split;
-    RotationVector rotation;
+    Avx::V split_rotation;  // [w_i | c_{i+1}]
+    Avx::V factor;          // [alpha, alpha | cphi, cphi]
+    Avx::V cross;           // [beta, beta | sphi, sphi]
     double* stage_table;
     double* split_table;
     double* rotation_table;
@@ -261,14 +297,24 @@ struct AvxShortFill {
         put_neighbours(stage_table + factor_offset(half + i), Avx::low_halves(w0, w1));
         put_neighbours(stage_table + factor_offset(i), Avx::high_halves(w0, w1));
 
-        _mm_storeu_pd(rotation_table + 2 * i + 2, rotation.next());
-        _mm_storeu_pd(rotation_table + 2 * i + 4, rotation.next());
+        Avx::V v0 = split_rotation;
+        Avx::V v1 = next_split_rotation(v0);
+        split_rotation = next_split_rotation(v1);
+        _mm_storeu_pd(split_table + 2 * i, _mm256_castpd256_pd128(v0));
+        _mm_storeu_pd(split_table + 2 * i + 2, _mm256_castpd256_pd128(v1));
+        _mm_storeu_pd(rotation_table + 2 * i + 2, _mm256_extractf128_pd(v0, 1));
+        _mm_storeu_pd(rotation_table + 2 * i + 4, _mm256_extractf128_pd(v1, 1));
+    }
 
-        __m128d s0 = split.w;
-        __m128d s1 = next_twiddle(s0, split.alpha2, split.beta2);
-        split.w = next_twiddle(s1, split.alpha2, split.beta2);
-        _mm_storeu_pd(split_table + 2 * i, s0);
-        _mm_storeu_pd(split_table + 2 * i + 2, s1);
+    // Both halves form (v * factor) -+ (swap(v) * cross): the rotation's
+    // whole step (rotation_step) and the inner part of next_twiddle's, whose
+    // (wr*alpha) + (wi*(-beta)) is (wr*alpha) - (wi*beta) exactly. The split
+    // step then adds its w (next_twiddle's w + (...) in the other order; the
+    // sum of two finite values does not depend on it), the rotation -0,
+    // which changes no value, NaN and -0 included.
+    Avx::V next_split_rotation(Avx::V v) const {
+        Avx::V products = Avx::sub_add(Avx::mul(v, factor), Avx::mul(Avx::swap(v), cross));
+        return Avx::add(products, _mm256_blend_pd(v, _mm256_set1_pd(-0.0), 0xc));
     }
 
     // Two neighbours v = [w_j | w_{j+1}], j even, as put_twiddle puts them.
@@ -303,11 +349,13 @@ void avx_short_fft(const double* in, double* out, uint32_t M, const double* spli
     ShortFill first = start_short_fill(M, split, rotation, tables);
     first.run_to(2);
     AvxShortFill fill;
-    fill.rotation = RotationVector(first.rotation);
+    const Rotation& c = first.rotation;
     fill.w = pair_of(first.top.w, first.low.w);
     fill.alpha = pair_of(first.top.alpha2, first.low.alpha2);
     fill.beta = pair_of(first.top.beta2, first.low.beta2);
-    fill.split = first.split;
+    fill.split_rotation = pair_of(first.split.w, _mm_set_pd(c.ci, c.cr));
+    fill.factor = pair_of(first.split.alpha2, _mm_set1_pd(c.cphi));
+    fill.cross = pair_of(_mm_unpackhi_pd(first.split.beta2, first.split.beta2), _mm_set1_pd(c.sphi));
     fill.stage_table = tables.stage;
     fill.split_table = tables.split;
     fill.rotation_table = tables.rotation;
@@ -315,7 +363,9 @@ void avx_short_fft(const double* in, double* out, uint32_t M, const double* spli
     fill.next = 2;
     fill.low_t = first.low_t;
     gathered_stages<Avx>(in, out, M, tables.stage, fill);
-    fill.rotation.store(rotation);
+    __m128d last = _mm256_extractf128_pd(fill.split_rotation, 1);
+    _mm_storel_pd(&rotation.cr, last);
+    _mm_storeh_pd(&rotation.ci, last);
 }
 
 // Pairs two at a time from the top; an odd pair count leaves the last

@@ -47,17 +47,24 @@ inline void split_pair(typename P::V& p, typename P::V& q, typename P::V w) {
     q = P::add(P::sub(left, right), wi_h2);
 }
 
-// Puts c_k, c_{k+1}, ... (P::kWidth of them, from upper) in one vector and
-// leaves upper at the next one.
+// The rotation recurrence as the final sweep runs it on for the upper bins:
+// next() puts c_k, c_{k+1}, ... (P::kWidth of them) in one vector and moves
+// on to the next one. This form, for one complex value per vector, takes the
+// scalar steps of next_rotation; avx_passes.cpp has a vector form.
 template <class P>
-inline typename P::V next_rotations(RotationVector& upper) {
-    if constexpr (P::kWidth == 1) {
-        return upper.next();
-    } else {
-        __m128d first = upper.next();
-        return P::join(first, upper.next());
+struct UpperRotation {
+    Rotation r;
+
+    explicit UpperRotation(const Rotation& start) : r(start) {}
+
+    typename P::V next() {
+        typename P::V c = P::complex(r.cr, r.ci);
+        next_rotation(r);
+        return c;
     }
-}
+
+    void store(Rotation& out) const { out = r; }
+};
 
 // An Unfolding (passes.h) inside a loop, one step per call while steps are
 // left; copied into the loop's own variables, so that it lives in
@@ -120,7 +127,7 @@ void sweep_pairs(const double* z, double* a, uint32_t M, uint32_t first, uint32_
                  Unfolding& unfolding) {
     using V = typename P::V;
     const uint32_t width = static_cast<uint32_t>(P::kWidth);
-    RotationVector c(upper);  // in registers: a store to a[] cannot change it
+    UpperRotation<P> c(upper);  // in registers: a store to a[] cannot change it
     Unfold unfold = start_unfold(unfolding);
     for (uint32_t top = end; top >= first + width; top -= width) {
         uint32_t j = top - width;
@@ -133,7 +140,7 @@ void sweep_pairs(const double* z, double* a, uint32_t M, uint32_t first, uint32_
         V q = P::reversed(P::load(z + 2 * k));
         split_pair<P>(p, q, P::load(split_table + 2 * (j - base)));
         P::store(a + 2 * j, rotated<P>(p, P::load(rotation_table + 2 * (j - base))));
-        P::store(a + 2 * k, rotated<P>(P::reversed(q), next_rotations<P>(c)));
+        P::store(a + 2 * k, rotated<P>(P::reversed(q), c.next()));
         if (ahead) {
             for (uint32_t i = 0; i < width; ++i) {
                 unfold.step();

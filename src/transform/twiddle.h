@@ -60,34 +60,6 @@ inline void next_rotation(Rotation& r) {
     r.ci = (r.ci * r.cphi) + (old_cr * r.sphi);
 }
 
-// The rotation recurrence in one vector, c = [cr, ci], cphi2 = [cphi, cphi]
-// and sphi2 = [-sphi, sphi]: c * cphi2 + swap(c) * sphi2 is
-// [(cr*cphi) + (ci*(-sphi)), (ci*cphi) + (cr*sphi)], the operations of
-// next_rotation, since ci*(-sphi) is -(ci*sphi) exactly and x + (-y) is
-// x - y. Its chain is a shuffle longer than the scalar step's, but it takes
-// fewer instructions, which counts where the loop has other work beside it.
-struct RotationVector {
-    __m128d c;
-    __m128d cphi2;
-    __m128d sphi2;
-
-    RotationVector() = default;
-    explicit RotationVector(const Rotation& r)
-        : c(_mm_set_pd(r.ci, r.cr)), cphi2(_mm_set1_pd(r.cphi)), sphi2(_mm_set_pd(r.sphi, -r.sphi)) {}
-
-    // c_k, leaving c at c_{k+1}.
-    __m128d next() {
-        __m128d current = c;
-        c = _mm_add_pd(_mm_mul_pd(c, cphi2), _mm_mul_pd(_mm_shuffle_pd(c, c, 1), sphi2));
-        return current;
-    }
-
-    void store(Rotation& r) const {
-        _mm_storel_pd(&r.cr, c);
-        _mm_storeh_pd(&r.ci, c);
-    }
-};
-
 // Twiddle tables hold each factor w_j = (wr, wi) as the butterflies use it,
 // [wr, wr] and [-wi, wi], in blocks of two factors:
 //   doubles 8k ... 8k+3:   wr(2k), wr(2k), wr(2k+1), wr(2k+1)
