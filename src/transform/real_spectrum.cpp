@@ -82,10 +82,11 @@ void finish_pairs(const double* z, double* a, uint32_t M, uint32_t first, uint32
 void short_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors vectors) {
     uint32_t M = N / 2;
     uint32_t half = M / 2;
-    double stage_table[4 * kShortLimit];
-    double split_table[kShortLimit];         // w_j at 2j, j = 1 ... M/2 - 1
-    double rotation_table[kShortLimit + 2];  // c_k at 2k, k = 1 ... M/2
-    double z[2 * kShortLimit];               // the complex transform
+    // On cache-line boundaries, so that no 32-byte access straddles two.
+    alignas(64) double stage_table[4 * kShortLimit];
+    alignas(64) double split_table[kShortLimit];         // w_j at 2j, j = 1 ... M/2 - 1
+    alignas(64) double rotation_table[kShortLimit + 2];  // c_k at 2k, k = 1 ... M/2
+    alignas(64) double z[2 * kShortLimit];               // the complex transform
 
     double split[4];
     split_start(N, split);
