@@ -274,17 +274,21 @@ Dd series(const Dd* c, int last, Dd z) {
 Dd sine_kernel(Dd r) { return multiply(series(kSineSeries, 14, multiply(r, r)), r); }
 Dd cosine_kernel(Dd r) { return series(kCosineSeries, 14, multiply(r, r)); }
 
-// Both kernels with the operations of the two above, their Horner steps side
-// by side: the two chains of dependent operations overlap, so the pair takes
-// little longer than one.
+// The Horner steps k = from ... 0 of both series side by side, on their
+// partial sums s and c: the two chains of dependent operations overlap, so
+// the pair takes little longer than one.
+void horner_steps_of_both(Dd z, int from, Dd* s, Dd* c) {
+    for (int k = from; k >= 0; --k) {
+        *s = add(multiply(*s, z), kSineSeries[k]);
+        *c = add(multiply(*c, z), kCosineSeries[k]);
+    }
+}
+
+// Both kernels with the operations of the two above.
 void both_kernels(Dd r, Dd* sine, Dd* cosine) {
-    const Dd z = multiply(r, r);
     Dd s = kSineSeries[14];
     Dd c = kCosineSeries[14];
-    for (int k = 13; k >= 0; --k) {
-        s = add(multiply(s, z), kSineSeries[k]);
-        c = add(multiply(c, z), kCosineSeries[k]);
-    }
+    horner_steps_of_both(multiply(r, r), 13, &s, &c);
     *sine = multiply(s, r);
     *cosine = c;
 }
@@ -428,10 +432,7 @@ bool quick_kernels(Dd r, Dd* sine, Dd* cosine) {
     }
     Dd s = {s_tail, 0.0};
     Dd c = {c_tail, 0.0};
-    for (int k = 6; k >= 0; --k) {
-        s = add(multiply(s, z), kSineSeries[k]);
-        c = add(multiply(c, z), kCosineSeries[k]);
-    }
+    horner_steps_of_both(z, 6, &s, &c);
     s = multiply(s, r);
     if (!clearly_rounded(s) || !clearly_rounded(c)) return false;
     *sine = s;

@@ -33,9 +33,7 @@ struct Avx {
     static V sub(V a, V b) { return _mm256_sub_pd(a, b); }
     static V mul(V a, V b) { return _mm256_mul_pd(a, b); }
     static V broadcast(double x) { return _mm256_set1_pd(x); }
-    static V complexes(double re0, double im0, double re1, double im1) {
-        return _mm256_set_pd(im1, re1, im0, re0);
-    }
+    // [-1, 1] per complex.
     static V minus_plus() { return _mm256_set_pd(1.0, -1.0, 1.0, -1.0); }
     static V swap(V a) { return _mm256_permute_pd(a, 0x5); }
     static V dup_re(V a) { return _mm256_movedup_pd(a); }

@@ -29,21 +29,23 @@ void short_fft(const double* in, double* out, uint32_t M, const double* split, R
     if (M < 2) {
         out[0] = in[0];
         out[1] = in[1];
-    } else if (avx_for(M, vectors)) {
+        return;
+    }
+    if (avx_for(M, vectors)) {
         avx_short_fft(in, out, M, split, rotation, tables);
-    } else if (M >= 4) {
-        ShortFill fill = start_short_fill(M, split, rotation, tables);
+        return;
+    }
+    ShortFill fill = start_short_fill(M, split, rotation, tables);
+    if (M >= 4) {
         gathered_stages<Sse2>(in, out, M, tables.stage, fill);
-        rotation = fill.rotation;
     } else {
-        ShortFill fill = start_short_fill(M, split, rotation, tables);
-        fill.run_to(M);
-        rotation = fill.rotation;
+        // M = 2: one butterfly, whose factor the fill's only step wrote.
         for (uint32_t i = 0; i < 2 * M; ++i) {
             out[i] = in[i];
         }
         block_stages<Sse2>(out, 0, M, tables.stage);
     }
+    rotation = fill.rotation;
 }
 
 void complex_fft_using(double* z, uint32_t M, Vectors vectors, RideAlong* along) {

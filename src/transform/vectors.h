@@ -23,8 +23,6 @@ struct Sse2 {
     static V mul(V a, V b) { return _mm_mul_pd(a, b); }
     static V broadcast(double x) { return _mm_set1_pd(x); }
     static V complex(double re, double im) { return _mm_set_pd(im, re); }
-    // [-1, 1] per complex.
-    static V minus_plus() { return _mm_set_pd(1.0, -1.0); }
     // (re, im) -> (im, re) in every complex.
     static V swap(V a) { return _mm_shuffle_pd(a, a, 1); }
     // (re, im) -> (re, re) and (im, im).
