@@ -73,60 +73,41 @@ void set_counters(benchmark::State& state, uint32_t N) {
                            benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void BM_real_spectrum(benchmark::State& state) {
+// Times `transform(a, N)` on a fresh copy of the input in each iteration.
+template <class Transform>
+void time_in_place(benchmark::State& state, Transform transform) {
     uint32_t N = static_cast<uint32_t>(state.range(0));
     std::vector<double> input = random_input(N);
     AlignedArray a(N);
-    Vectors vectors = best_vectors();
     for (auto _ : state) {
         copy_input(state, a.data(), input);
-        real_spectrum_using(a.data(), N, 0.125, 0.001, vectors, 1);
+        transform(a.data(), N);
         benchmark::DoNotOptimize(a.data());
         benchmark::ClobberMemory();
     }
     set_counters(state, N);
+}
+
+void BM_real_spectrum(benchmark::State& state) {
+    Vectors vectors = best_vectors();
+    time_in_place(state,
+                  [vectors](double* a, uint32_t N) { real_spectrum_using(a, N, 0.125, 0.001, vectors, 1); });
 }
 
 // The public routine, which uses every processor from its threshold on.
 // Timed by the clock on the wall: the CPU time of the calling thread
 // would leave out the others.
 void BM_real_spectrum_parallel(benchmark::State& state) {
-    uint32_t N = static_cast<uint32_t>(state.range(0));
-    std::vector<double> input = random_input(N);
-    AlignedArray a(N);
-    for (auto _ : state) {
-        copy_input(state, a.data(), input);
-        real_spectrum(a.data(), N, 0.125, 0.001);
-        benchmark::DoNotOptimize(a.data());
-        benchmark::ClobberMemory();
-    }
-    set_counters(state, N);
+    time_in_place(state, [](double* a, uint32_t N) { real_spectrum(a, N, 0.125, 0.001); });
 }
 
 void BM_real_spectrum_sse2(benchmark::State& state) {
-    uint32_t N = static_cast<uint32_t>(state.range(0));
-    std::vector<double> input = random_input(N);
-    AlignedArray a(N);
-    for (auto _ : state) {
-        copy_input(state, a.data(), input);
-        real_spectrum_using(a.data(), N, 0.125, 0.001, Vectors::kSse2, 1);
-        benchmark::DoNotOptimize(a.data());
-        benchmark::ClobberMemory();
-    }
-    set_counters(state, N);
+    time_in_place(state,
+                  [](double* a, uint32_t N) { real_spectrum_using(a, N, 0.125, 0.001, Vectors::kSse2, 1); });
 }
 
 void BM_reference(benchmark::State& state) {
-    uint32_t N = static_cast<uint32_t>(state.range(0));
-    std::vector<double> input = random_input(N);
-    AlignedArray a(N);
-    for (auto _ : state) {
-        copy_input(state, a.data(), input);
-        reference_real_spectrum(a.data(), N, 0.125, 0.001);
-        benchmark::DoNotOptimize(a.data());
-        benchmark::ClobberMemory();
-    }
-    set_counters(state, N);
+    time_in_place(state, [](double* a, uint32_t N) { reference_real_spectrum(a, N, 0.125, 0.001); });
 }
 
 void BM_fftw_r2c_estimate(benchmark::State& state) {
