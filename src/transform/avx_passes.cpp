@@ -268,10 +268,11 @@ namespace {
 // factors of entries i, i + 1 and half + i, half + i + 1, neighbours in the
 // table, are stored together. The split step's recurrence and the rotation
 // share a vector as well, [w_i | c_{i+1}] (see the step below). The
-// bookkeeping repeats ShortFill's field by field: with a part shared between
-// the two, GCC 12 no longer kept this one's vectors in registers inside the
-// passes' loops, and 2^10 ran 15% slower.
+// bookkeeping fields repeat ShortFill's rather than sit in a member struct
+// shared by the two: with one, GCC 12 no longer kept this fill's vectors in
+// registers inside the passes' loops, and 2^10 ran 15% slower.
 struct AvxShortFill {
+    static constexpr uint32_t kStride = 2;
     Avx::V w;
     Avx::V alpha;
     Avx::V beta;
@@ -324,22 +325,10 @@ struct AvxShortFill {
         Avx::store(entry + kFactorIm, Avx::mul(Avx::dup_im(v), Avx::minus_plus()));
     }
 
-    __attribute__((always_inline)) void step() {
-        if (next < half) {
-            run(next);
-            next += 2;
-        }
-    }
+    __attribute__((always_inline)) void step() { step_fill(*this); }
 
     // Runs the steps below `end` (even) that have not run.
-    __attribute__((always_inline)) void run_to(uint32_t end) {
-        AvxShortFill fill = *this;
-        uint32_t stop = end < half ? end : half;
-        for (; fill.next < stop; fill.next += 2) {
-            fill.run(fill.next);
-        }
-        *this = fill;
-    }
+    __attribute__((always_inline)) void run_to(uint32_t end) { run_fill_to(*this, end); }
 };
 
 }  // namespace

@@ -140,7 +140,29 @@ inline void finish_riding(Riding& riding, RideAlong* along) {
 // below 2^k have run. start_short_fill runs step 0. Meant to be copied into
 // a loop's own variables, so that it lives in registers there; avx_passes.cpp
 // has a form that steps the two stage recurrences in one vector.
+// The steps of a fill (ShortFill or its AVX form) below `end` that have not
+// run, Fill::kStride at a time, on a copy that lives in registers.
+template <class Fill>
+__attribute__((always_inline)) inline void run_fill_to(Fill& fill, uint32_t end) {
+    Fill f = fill;
+    uint32_t stop = end < f.half ? end : f.half;
+    for (; f.next < stop; f.next += Fill::kStride) {
+        f.run(f.next);
+    }
+    fill = f;
+}
+
+// The fill's next steps, if any are left.
+template <class Fill>
+__attribute__((always_inline)) inline void step_fill(Fill& fill) {
+    if (fill.next < fill.half) {
+        fill.run(fill.next);
+        fill.next += Fill::kStride;
+    }
+}
+
 struct ShortFill {
+    static constexpr uint32_t kStride = 1;
     TwiddleRecurrence top;
     TwiddleRecurrence low;
     TwiddleRecurrence split;
@@ -167,21 +189,10 @@ struct ShortFill {
         split.w = next_twiddle(split.w, split.alpha2, split.beta2);
     }
 
-    __attribute__((always_inline)) void step() {
-        if (next < half) {
-            run(next++);
-        }
-    }
+    __attribute__((always_inline)) void step() { step_fill(*this); }
 
     // Runs the steps below `end` that have not run.
-    __attribute__((always_inline)) void run_to(uint32_t end) {
-        ShortFill fill = *this;
-        uint32_t stop = end < half ? end : half;
-        for (; fill.next < stop; ++fill.next) {
-            fill.run(fill.next);
-        }
-        *this = fill;
-    }
+    __attribute__((always_inline)) void run_to(uint32_t end) { run_fill_to(*this, end); }
 };
 
 // A ShortFill for M complex values after step 0, from split = (w_1, alpha,
