@@ -30,8 +30,8 @@ const PathChar* ask_output_path();
 
 // Input file: open for reading (others may read too), its 64-bit size, one
 // read of `size` bytes into `buffer` (short reads leave the rest untouched;
-// a large file may be read in up to workers.count pieces at once), and
-// close. Each returns false on failure.
+// a large file is read, or its buffer made present, on up to workers.count
+// threads), and close. Each returns false on failure.
 bool open_input(const PathChar* path, FileHandle* file);
 bool query_size(FileHandle file, uint64_t* size);
 bool read_whole(FileHandle file, void* buffer, uint32_t size, const Workers& workers);
