@@ -91,8 +91,9 @@ void time_in_place(benchmark::State& state, Transform transform) {
 
 void BM_real_spectrum(benchmark::State& state) {
     Vectors vectors = best_vectors();
-    time_in_place(state,
-                  [vectors](double* a, uint32_t N) { real_spectrum_using(a, N, 0.125, 0.001, vectors, kOneWorker); });
+    time_in_place(state, [vectors](double* a, uint32_t N) {
+        real_spectrum_using(a, N, 0.125, 0.001, vectors, kOneWorker);
+    });
 }
 
 // The public routine, which uses every processor from its threshold on.
@@ -105,8 +106,9 @@ void BM_real_spectrum_parallel(benchmark::State& state) {
 }
 
 void BM_real_spectrum_sse2(benchmark::State& state) {
-    time_in_place(state,
-                  [](double* a, uint32_t N) { real_spectrum_using(a, N, 0.125, 0.001, Vectors::kSse2, kOneWorker); });
+    time_in_place(state, [](double* a, uint32_t N) {
+        real_spectrum_using(a, N, 0.125, 0.001, Vectors::kSse2, kOneWorker);
+    });
 }
 
 void BM_reference(benchmark::State& state) {

@@ -24,8 +24,9 @@ Parsed parse(const std::string& text, uint32_t room = 64, int chunks = 1) {
     std::vector<double> block(2u * room + 2u, -99.0);
     SampleArray samples{block.data(), room};
     uint32_t count = 0;
-    FailureMessage message = parse_samples_in_chunks(
-        TextBuffer{owned.c_str(), static_cast<uint32_t>(owned.size())}, samples, &count, test_threads(chunks));
+    FailureMessage message =
+        parse_samples_in_chunks(TextBuffer{owned.c_str(), static_cast<uint32_t>(owned.size())}, samples,
+                                &count, test_threads(chunks));
     Parsed result;
     if (failed(message)) {
         result.message = std::string(message.caption) + ": " + message.text;
@@ -237,7 +238,8 @@ TEST(ParseSamples, LargeTextOnForcedWorkers) {
             uint32_t count = 0;
             reset_test_runs();
             const FailureMessage message = parse_samples(buffer, samples, &count, noting_threads(workers));
-            const std::string what = std::to_string(workers) + " workers, bad record " + std::to_string(bad_record);
+            const std::string what =
+                std::to_string(workers) + " workers, bad record " + std::to_string(bad_record);
             // The chunks are parsed last, one per worker.
             EXPECT_EQ(last_test_run.load(), workers) << what;
             if (bad_record > 0) {

@@ -88,8 +88,9 @@ void expect_same_text(const std::string& got, const std::string& want, const std
     if (got == want) return;
     size_t at = 0;
     while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
-    ADD_FAILURE() << what << ": " << got.size() << " bytes, want " << want.size() << "; first difference at byte "
-                  << at << ": got '" << got.substr(at, 40) << "', want '" << want.substr(at, 40) << "'";
+    ADD_FAILURE() << what << ": " << got.size() << " bytes, want " << want.size()
+                  << "; first difference at byte " << at << ": got '" << got.substr(at, 40) << "', want '"
+                  << want.substr(at, 40) << "'";
 }
 
 // Each case written on `workers` against the rows one by one, and the width

@@ -23,7 +23,8 @@ Vectors best_vectors();
 // up to threads.count threads: a long transform (N/2 > kShortLimit) with
 // threads.count > 1 takes the threaded form (parallel_spectrum.cpp), whatever
 // its length; the result is the same bits either way.
-void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors, const Workers& threads);
+void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors,
+                         const Workers& threads);
 
 // The rotation recurrence of real_spectrum: c_k = (cr, ci) for the next
 // bin k, and the step e^(i*phi) = (cphi, sphi).
