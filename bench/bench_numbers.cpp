@@ -14,6 +14,7 @@
 #include "fast_float/fast_float.h"
 #include "input/input.h"
 #include "output/output.h"
+#include "platform/processors.h"
 
 namespace {
 
@@ -70,9 +71,9 @@ void BM_parse_samples(benchmark::State& state) {
     uint32_t count = 0;
     for (auto _ : state) {
         if (state.range(0) == 1) {
-            parse_samples_in_chunks(buffer, samples, &count, 1);
+            parse_samples_in_chunks(buffer, samples, &count, kOneWorker);
         } else {
-            parse_samples(buffer, samples, &count);
+            parse_samples(buffer, samples, &count, Workers{processor_count(), run_parallel});
         }
         benchmark::DoNotOptimize(block.data());
     }

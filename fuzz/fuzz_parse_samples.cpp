@@ -12,6 +12,7 @@
 
 #include "checks.h"
 #include "input/input.h"
+#include "platform/processors.h"
 
 namespace {
 
@@ -81,8 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TextBuffer text = {bytes, static_cast<uint32_t>(size)};
     const SampleArray samples = {values, room};
     uint32_t count = 0;
-    const FailureMessage message =
-        parse_samples_in_chunks(text, samples, &count, 1 + static_cast<int>(size % 4));
+    const Workers chunks = {1 + static_cast<int>(size % 4), run_parallel};
+    const FailureMessage message = parse_samples_in_chunks(text, samples, &count, chunks);
 
     const size_t length = strnlen(message.text, sizeof message.text);
     FUZZ_CHECK(length < sizeof message.text);

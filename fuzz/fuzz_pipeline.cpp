@@ -30,7 +30,7 @@ FailureMessage parse_again(const uint8_t* data, size_t size, uint32_t* count) {
     double* values = static_cast<double*>(std::calloc(room, sizeof(SamplePoint)));
     const TextBuffer text = {bytes, static_cast<uint32_t>(size)};
     const SampleArray samples = {values, room};
-    const FailureMessage message = parse_samples(text, samples, count);
+    const FailureMessage message = parse_samples(text, samples, count, kOneWorker);
     std::free(values);
     std::free(bytes);
     return message;

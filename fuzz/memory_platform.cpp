@@ -7,6 +7,7 @@
 
 #include "checks.h"
 #include "platform/platform.h"
+#include "platform/processors.h"
 
 namespace {
 
@@ -72,7 +73,8 @@ bool query_size(FileHandle file, uint64_t* size) {
     return true;
 }
 
-bool read_whole(FileHandle file, void* buffer, uint32_t size) {
+bool read_whole(FileHandle file, void* buffer, uint32_t size, const Workers& workers) {
+    FUZZ_CHECK(workers.count >= 1 && workers.count <= kMaxWorkers);
     FUZZ_CHECK(file == kInputHandle && run.inputs_closed == 0);
     FUZZ_CHECK(size == input_size);
     if (size > 0) std::memcpy(buffer, input_bytes, size);

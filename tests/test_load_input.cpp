@@ -1,6 +1,7 @@
 // Loading: the size limits, their order, the zero byte and the room of the sample array.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "input/input.h"
+#include "support/thread_runner.h"
 
 namespace {
 
@@ -34,8 +36,9 @@ std::string sparse_file(const TempDir& dir, const char* name, off_t size) {
     return path;
 }
 
-std::string load(const std::string& path, TextBuffer* text, SampleArray* samples) {
-    FailureMessage message = load_input_file(path.c_str(), text, samples);
+std::string load(const std::string& path, TextBuffer* text, SampleArray* samples,
+                 const Workers& workers = kOneWorker) {
+    FailureMessage message = load_input_file(path.c_str(), text, samples, workers);
     return failed(message) ? std::string(message.caption) + ": " + message.text : "";
 }
 
@@ -65,8 +68,9 @@ TEST(LoadInputFile, LargestFileIsLoaded) {
     EXPECT_EQ(samples.room, 67108864u);
 }
 
-// Large files are read in pieces on several threads: every byte must land in
-// its place, across the piece boundaries and at odd sizes.
+// Files from 16 MiB on are read in pieces, one per worker (at most 8), each
+// on a thread of its own: every byte must land in its place, across the
+// piece boundaries and at odd sizes, with 1, 2, 3 and 7 workers.
 TEST(LoadInputFile, LargeFilesArriveWhole) {
     TempDir dir;
     for (uint32_t size : {(16u << 20) - 1u, 16u << 20, (16u << 20) + 12345u, (33u << 20) + 7u}) {
@@ -76,12 +80,22 @@ TEST(LoadInputFile, LargeFilesArriveWhole) {
             state = state * 1664525u + 1013904223u;
             c = static_cast<char>('a' + (state >> 24) % 26u);
         }
-        TextBuffer text{};
-        SampleArray samples{};
-        ASSERT_EQ(load(write_file(dir, "large", bytes), &text, &samples), "") << size;
-        ASSERT_EQ(text.size, size);
-        EXPECT_EQ(std::string(text.bytes, size) == bytes, true) << "bytes differ at size " << size;
-        EXPECT_EQ(text.bytes[size], '\0');
+        const std::string path = write_file(dir, "large", bytes);
+        for (int workers : {1, 2, 3, 7}) {
+            TextBuffer text{};
+            SampleArray samples{};
+            reset_test_runs();
+            ASSERT_EQ(load(path, &text, &samples, noting_threads(workers)), "") << size;
+            EXPECT_EQ(last_test_run.load(), size < (16u << 20) ? 1 : workers) << size << " bytes";
+            ASSERT_EQ(text.size, size);
+            EXPECT_EQ(std::string(text.bytes, size) == bytes, true)
+                << "bytes differ at size " << size << ", " << workers << " workers";
+            EXPECT_EQ(text.bytes[size], '\0');
+            // Both blocks are pages of their own that the run never gives
+            // back; the test does, so that the loads do not pile up.
+            munmap(const_cast<char*>(text.bytes), size + 1u);
+            munmap(samples.values, size_t{samples.room} * sizeof(SamplePoint));
+        }
     }
 }
 
@@ -122,7 +136,7 @@ TEST(LoadInputFile, FourByteRecordsAlwaysFit) {
         SampleArray samples{};
         ASSERT_EQ(load(write_file(dir, "f", bytes), &text, &samples), "");
         uint32_t count = 0;
-        EXPECT_FALSE(failed(parse_samples(text, samples, &count))) << n << " records";
+        EXPECT_FALSE(failed(parse_samples(text, samples, &count, kOneWorker))) << n << " records";
         EXPECT_EQ(count, n);
     }
 }

@@ -1,12 +1,16 @@
 // The sample text format: what becomes a record, and which message a bad line gets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "input/input.h"
+#include "support/thread_runner.h"
 
 namespace {
 
@@ -20,8 +24,9 @@ Parsed parse(const std::string& text, uint32_t room = 64, int chunks = 1) {
     std::vector<double> block(2u * room + 2u, -99.0);
     SampleArray samples{block.data(), room};
     uint32_t count = 0;
-    FailureMessage message = parse_samples_in_chunks(
-        TextBuffer{owned.c_str(), static_cast<uint32_t>(owned.size())}, samples, &count, chunks);
+    FailureMessage message =
+        parse_samples_in_chunks(TextBuffer{owned.c_str(), static_cast<uint32_t>(owned.size())}, samples,
+                                &count, test_threads(chunks));
     Parsed result;
     if (failed(message)) {
         result.message = std::string(message.caption) + ": " + message.text;
@@ -183,6 +188,74 @@ TEST(ParseSamples, ChunksAgreeWithOnePass) {
     EXPECT_GT(failures_seen, 100);
     EXPECT_GT(room_failures_seen, 10);
     EXPECT_LT(failures_seen, 550);
+}
+
+// About 4 MiB of records: the abscissa n, an ordinate of 1 to 17 digits with
+// a sign and an exponent, line ends of every kind, blank lines, leading
+// blanks and trailing comments. `want` gets the records as the C library
+// reads the same fields. With `bad_record` > 0 that record is written as a
+// lone number followed by a line break.
+std::string large_text(uint32_t records, uint32_t bad_record, std::vector<SamplePoint>* want) {
+    std::mt19937_64 random(records + bad_record);
+    const char* const ends[] = {"\n", "\r\n", "\r", "\n\n", "\r\n  \t\r\n"};
+    std::string text;
+    char field[64];
+    for (uint32_t n = 1; n <= records; ++n) {
+        if (random() % 13 == 0) text += "  ";
+        std::snprintf(field, sizeof field, "%u", n);
+        const double x = std::strtod(field, nullptr);
+        text += field;
+        if (n == bad_record) {
+            text += "\n";
+            continue;
+        }
+        text += random() % 2 == 0 ? " " : "\t";
+        const int digits = 1 + static_cast<int>(random() % 17);
+        std::snprintf(field, sizeof field, "%.*e", digits - 1,
+                      (static_cast<double>(random() % 2000000) - 1e6) * 1.25e-3);
+        text += field;
+        if (random() % 11 == 0) text += " a comment";
+        text += ends[random() % 5];
+        want->push_back(SamplePoint{x, std::strtod(field, nullptr)});
+    }
+    return text;
+}
+
+// The text is large enough for parse_samples to split it by itself, so the
+// worker count decides the chunks: 1, 2, 3 and 7 workers on real threads give
+// the C library's records bit for bit, or the message of the bad record.
+TEST(ParseSamples, LargeTextOnForcedWorkers) {
+    const uint32_t records = 170000;
+    for (uint32_t bad_record : {0u, 3u, 85001u, records - 2}) {
+        std::vector<SamplePoint> want;
+        const std::string text = large_text(records, bad_record, &want);
+        ASSERT_GT(text.size(), 7u << 19);  // room for 7 chunks of 512 KiB
+        std::vector<double> block(text.size() + 2u);
+        const SampleArray samples{block.data(), static_cast<uint32_t>(block.size() / 2u)};
+        const TextBuffer buffer{text.c_str(), static_cast<uint32_t>(text.size())};
+        for (int workers : {1, 2, 3, 7}) {
+            std::fill(block.begin(), block.end(), -99.0);
+            uint32_t count = 0;
+            reset_test_runs();
+            const FailureMessage message = parse_samples(buffer, samples, &count, noting_threads(workers));
+            const std::string what =
+                std::to_string(workers) + " workers, bad record " + std::to_string(bad_record);
+            // The chunks are parsed last, one per worker.
+            EXPECT_EQ(last_test_run.load(), workers) << what;
+            if (bad_record > 0) {
+                EXPECT_EQ(std::string(message.text),
+                          "Invalid input file format at line " + std::to_string(bad_record))
+                    << what;
+                continue;
+            }
+            ASSERT_FALSE(failed(message)) << what << ": " << message.text;
+            ASSERT_EQ(count, records) << what;
+            for (uint32_t i = 0; i < count; ++i) {
+                ASSERT_EQ(bits(block[2 * i]), bits(want[i].x)) << what << ", record " << i + 1;
+                ASSERT_EQ(bits(block[2 * i + 1]), bits(want[i].y)) << what << ", record " << i + 1;
+            }
+        }
+    }
 }
 
 struct ChunkCase {

@@ -22,3 +22,11 @@ inline void run_in_turn(void (*task)(void*), void* const* contexts, int count) {
 
 // One worker: every stage runs on the caller's thread.
 const Workers kOneWorker = {1, run_in_turn};
+
+// The worker count of a run on `processors` processors, given the text of
+// FFTEXT_THREADS (nullptr when it is not set). A setting of decimal digits
+// alone with a value from 1 to kMaxWorkers ("3", "064") is taken as it
+// stands; anything else (unset, empty, "0", "65", "-2", " 4", "4 ", "abc")
+// is ignored and the processor count is taken. Either way the result lies
+// in 1 ... kMaxWorkers.
+int worker_count(const char* setting, int processors);

@@ -11,7 +11,8 @@ FailureMessage give_up(FileHandle file, const char* caption, const char* text) {
 
 }  // namespace
 
-FailureMessage load_input_file(const PathChar* path, TextBuffer* text, SampleArray* samples) {
+FailureMessage load_input_file(const PathChar* path, TextBuffer* text, SampleArray* samples,
+                               const Workers& workers) {
     FileHandle file;
     if (!open_input(path, &file)) {
         return failure(kCaptionError, "CreateFile(GENERIC_READ, FILE_SHARE_READ) failed");
@@ -28,7 +29,7 @@ FailureMessage load_input_file(const PathChar* path, TextBuffer* text, SampleArr
     if (bytes == nullptr) return give_up(file, kCaptionError, "Out of memory (input data)");
     bytes[length] = '\0';
     // A short read leaves zeros behind the bytes delivered: a shorter file.
-    if (!read_whole(file, bytes, length)) return give_up(file, kCaptionError, "ReadFile failed");
+    if (!read_whole(file, bytes, length, workers)) return give_up(file, kCaptionError, "ReadFile failed");
     close_input(file);
 
     // Half a double per byte of text; a 1-byte file asks for nothing and is refused.

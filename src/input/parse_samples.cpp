@@ -150,23 +150,25 @@ FailureMessage chunk_failure(const Chunk& chunk, uint32_t records_before) {
     }
 }
 
-int chunks_for(uint32_t size) {
-    if (size < kChunkedBytes) return 1;
-    const int processors = processor_count();
+int chunks_for(uint32_t size, int workers) {
+    if (size < kChunkedBytes || workers < 2) return 1;
     const uint32_t by_size = size / kLeastChunkBytes;
-    int chunks = processors < kMostChunks ? processors : kMostChunks;
+    int chunks = workers < kMostChunks ? workers : kMostChunks;
     if (by_size < static_cast<uint32_t>(chunks)) chunks = static_cast<int>(by_size);
     return chunks;
 }
 
 }  // namespace
 
-FailureMessage parse_samples(const TextBuffer& text, const SampleArray& samples, uint32_t* count) {
-    return parse_samples_in_chunks(text, samples, count, chunks_for(text.size));
+FailureMessage parse_samples(const TextBuffer& text, const SampleArray& samples, uint32_t* count,
+                             const Workers& workers) {
+    const Workers chunks = {chunks_for(text.size, workers.count), workers.run};
+    return parse_samples_in_chunks(text, samples, count, chunks);
 }
 
 FailureMessage parse_samples_in_chunks(const TextBuffer& text, const SampleArray& samples, uint32_t* count,
-                                       int chunk_count) {
+                                       const Workers& workers) {
+    int chunk_count = workers.count;
     if (chunk_count < 1) chunk_count = 1;
     if (chunk_count > kMostChunks) chunk_count = kMostChunks;
     SamplePoint* const points = reinterpret_cast<SamplePoint*>(samples.values);
@@ -201,7 +203,7 @@ FailureMessage parse_samples_in_chunks(const TextBuffer& text, const SampleArray
         half_contexts[2 * c] = &halves[2 * c];
         half_contexts[2 * c + 1] = &halves[2 * c + 1];
     }
-    if (counted > 0) run_parallel(count_break_runs, half_contexts, counted);
+    if (counted > 0) workers.run(count_break_runs, half_contexts, counted);
     uint64_t start = 0;
     for (int c = 0; c < chunk_count; ++c) {
         const uint32_t offset = start < samples.room ? static_cast<uint32_t>(start) : samples.room;
@@ -209,7 +211,7 @@ FailureMessage parse_samples_in_chunks(const TextBuffer& text, const SampleArray
         chunks[c].room = samples.room - offset;
         if (c + 1 < chunk_count) start += static_cast<uint64_t>(halves[2 * c].runs) + halves[2 * c + 1].runs;
     }
-    run_parallel(parse_chunk, contexts, chunk_count);
+    workers.run(parse_chunk, contexts, chunk_count);
 
     // Joined in text order: the first failure wins, with its record number
     // counted over the chunks before it; a zero byte ends the text.

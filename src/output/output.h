@@ -6,6 +6,7 @@
 
 #include "common/failure.h"
 #include "common/records.h"
+#include "common/workers.h"
 #include "platform/platform.h"
 
 // Writes `value` like printf's "%.<precision>g" (precision 9 or 4): the value is
@@ -29,13 +30,15 @@ size_t format_phase(double im, double re, char* out);
 
 // write_spectrum formats the rows of an N-point spectrum in rounds of this
 // many (the last round may be shorter) and writes each round once it is
-// formatted; on several threads, while the next round is being formatted.
-// Without memory for its buffers it takes smaller rounds on one thread.
-uint32_t rows_per_round(uint32_t N);
+// formatted; with several workers (up to 8 threads, from 32768 rows on),
+// while the next round is being formatted. Without memory for its buffers
+// it takes smaller rounds on one thread.
+uint32_t rows_per_round(uint32_t N, const Workers& workers);
 
-// Creates the file at `path` and writes the warnings and the spectrum rows.
+// Creates the file at `path` and writes the warnings and the spectrum rows,
+// formatted on up to workers.count threads.
 // Fails with "CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed" when the file
 // cannot be created and "WriteFile failed" when a write or the close fails (the
 // partial file is then removed).
 FailureMessage write_spectrum(const PathChar* path, uint32_t count, uint32_t N, const StepInfo& step,
-                              const double* spectrum);
+                              const double* spectrum, const Workers& workers);

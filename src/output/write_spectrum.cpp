@@ -49,8 +49,8 @@ struct Round {
     bool written;  // false once a write failed
 };
 
-// What one thread does in a round. Only the first part writes; run_parallel
-// gives it to the caller's thread.
+// What one thread does in a round. Only the first part writes; the workers'
+// run gives it to the caller's thread.
 struct RoundPart {
     Round* round;
     bool writes;
@@ -144,10 +144,9 @@ void run_round_part(void* context) {
     }
 }
 
-int thread_count(uint32_t rows) {
-    if (rows < kParallelRows) return 1;
-    const int processors = processor_count();
-    return processors < kMostThreads ? processors : kMostThreads;
+int thread_count(uint32_t rows, const Workers& workers) {
+    if (rows < kParallelRows || workers.count < 2) return 1;
+    return workers.count < kMostThreads ? workers.count : kMostThreads;
 }
 
 uint32_t round_blocks(int threads) {
@@ -172,7 +171,7 @@ bool write_rows_serially(FileHandle file, RowBlock rows, uint32_t block_rows) {
 
 // `rows` in rounds on `threads` threads; rows.bytes holds the room of two
 // rounds, which take turns.
-bool write_rows_in_rounds(FileHandle file, RowBlock rows, int threads) {
+bool write_rows_in_rounds(FileHandle file, RowBlock rows, int threads, ParallelRun run) {
     RowBlock blocks[2][kMostRoundBlocks];
     const uint32_t most_blocks = round_blocks(threads);
     const size_t round_bytes = static_cast<size_t>(most_blocks) * kBlockRows * kLongestRow;
@@ -192,7 +191,7 @@ bool write_rows_in_rounds(FileHandle file, RowBlock rows, int threads) {
         round.count = split_rows(room, &first, kBlockRows, most_blocks, blocks[turn]);
         round.next.store(0, std::memory_order_relaxed);
         round.written = true;
-        run_parallel(run_round_part, contexts, threads);
+        run(run_round_part, contexts, threads);
         if (!round.written) return false;
         round.previous = blocks[turn];
         round.previous_count = round.count;
@@ -202,10 +201,10 @@ bool write_rows_in_rounds(FileHandle file, RowBlock rows, int threads) {
 
 // The rows 1 ... N/2 - 1 of the spectrum `a`. False when a write failed.
 bool write_rows(FileHandle file, uint32_t N, double dx, const double* a, char* bytes, int threads,
-                uint32_t block_rows) {
+                ParallelRun run, uint32_t block_rows) {
     const RowBlock rows{a, static_cast<double>(N) * dx, 1, N / 2u, bytes, 0};
     if (threads == 1) return write_rows_serially(file, rows, block_rows);
-    return write_rows_in_rounds(file, rows, threads);
+    return write_rows_in_rounds(file, rows, threads, run);
 }
 
 }  // namespace
@@ -233,11 +232,13 @@ size_t format_phase(double im, double re, char* out) {
     return format_number(nine_digits_settled(guess) ? guess : portable_atan2(im, re), 9, out);
 }
 
-uint32_t rows_per_round(uint32_t N) { return round_rows(thread_count(N / 2u)); }
+uint32_t rows_per_round(uint32_t N, const Workers& workers) {
+    return round_rows(thread_count(N / 2u, workers));
+}
 
 FailureMessage write_spectrum(const PathChar* path, uint32_t count, uint32_t N, const StepInfo& step,
-                              const double* spectrum) {
-    int threads = thread_count(N / 2u);
+                              const double* spectrum, const Workers& workers) {
+    int threads = thread_count(N / 2u, workers);
     uint32_t block_rows = kSerialBlockRows;
     // One block for one thread; the room of two rounds for several.
     const size_t rounds = threads == 1 ? 1 : 2;
@@ -257,7 +258,7 @@ FailureMessage write_spectrum(const PathChar* path, uint32_t count, uint32_t N, 
     // A full disk must not pass for a complete spectrum: every write and the
     // close are checked, and whatever was written of the file goes.
     const bool written = write_output(file, head, static_cast<size_t>(head_end - head)) &&
-                         write_rows(file, N, step.dx, spectrum, buffers, threads, block_rows);
+                         write_rows(file, N, step.dx, spectrum, buffers, threads, workers.run, block_rows);
     if (!written) {
         discard_output(file, path);
         return failure(kCaptionError, "WriteFile failed");

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "common/failure.h"
+#include "common/workers.h"
 
 #ifdef _WIN32
 typedef wchar_t PathChar;  // UTF-16 paths as the Windows API takes them
@@ -28,11 +29,12 @@ const PathChar* ask_input_path();
 const PathChar* ask_output_path();
 
 // Input file: open for reading (others may read too), its 64-bit size, one
-// read of `size` bytes into `buffer` (short reads leave the rest untouched),
-// and close. Each returns false on failure.
+// read of `size` bytes into `buffer` (short reads leave the rest untouched;
+// a large file is read, or its buffer made present, on up to workers.count
+// threads), and close. Each returns false on failure.
 bool open_input(const PathChar* path, FileHandle* file);
 bool query_size(FileHandle file, uint64_t* size);
-bool read_whole(FileHandle file, void* buffer, uint32_t size);
+bool read_whole(FileHandle file, void* buffer, uint32_t size, const Workers& workers);
 void close_input(FileHandle file);
 
 // Zero-filled read-write memory rounded up to whole 4096-byte pages, never
@@ -47,14 +49,6 @@ bool create_output(const PathChar* path, FileHandle* file);
 bool write_output(FileHandle file, const void* bytes, size_t count);
 bool close_output(FileHandle file, const PathChar* path);
 void discard_output(FileHandle file, const PathChar* path);
-
-// Runs task(contexts[i]) for i = 0 ... count - 1, on threads of their own
-// where possible (the caller's thread takes the first), and returns when all
-// are done. Where a thread cannot be started, the caller does its task.
-void run_parallel(void (*task)(void*), void* const* contexts, int count);
-
-// The processors available to the run, at least 1.
-int processor_count();
 
 // Shows a failure to the user: a message box with an exclamation icon and an
 // OK button, owned by no window. `dialog_mode` is true when the paths come from

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/platform.h"
 #include "transform/passes.h"
 #include "transform/transform.h"
 #include "transform/twiddle.h"
@@ -164,6 +163,7 @@ struct Part {
     uint32_t parts;
     const Chains* chains;
     const LowerMarks* marks;
+    ParallelRun run;
 };
 
 // Runs task on each of `count` parts, the caller's thread taking the first.
@@ -172,7 +172,7 @@ void run_parts(void (*task)(void*), Part* parts, uint32_t count) {
     for (uint32_t i = 0; i < count; ++i) {
         contexts[i] = &parts[i];
     }
-    run_parallel(task, contexts, static_cast<int>(count));
+    if (count > 0) parts[0].run(task, contexts, static_cast<int>(count));
 }
 
 // `count` parts of `things`, each with its share.
@@ -237,7 +237,7 @@ void run_front(void* context) {
     run_parts(region_part, parts, share_out(front.whole, regions, front.threads, parts));
 }
 
-// The front and the recurrence thread, given to run_parallel together.
+// The front and the recurrence thread, run together.
 struct Job {
     void (*task)(void*);
     void* context;
@@ -251,10 +251,10 @@ void run_job(void* context) {
 }  // namespace
 
 void parallel_long_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors vectors,
-                            int threads) {
+                            const Workers& threads) {
     uint32_t M = N / 2;
     uint32_t half = M / 2;
-    uint32_t workers = static_cast<uint32_t>(threads < kMostThreads ? threads : kMostThreads);
+    uint32_t workers = static_cast<uint32_t>(threads.count < kMostThreads ? threads.count : kMostThreads);
     Sweep plan[kMostSweeps];
     Sweep last = plan[plan_sweeps(M, kBlock, plan) - 1];
     uint32_t spacing = mark_spacing(half);
@@ -270,12 +270,12 @@ void parallel_long_spectrum(double* a, uint32_t N, Rotation rotation, double dx,
     split_start(N, chains.split);
     LowerMarks marks = {rotation_marks, split_marks,     spacing,        rotation.cphi,
                         rotation.sphi,  chains.split[2], chains.split[3]};
-    Part whole = {a, M, vectors, 0, 0, 1, &chains, &marks};
+    Part whole = {a, M, vectors, 0, 0, 1, &chains, &marks, threads.run};
 
     Front front = {whole, workers};
     Job jobs[2] = {{run_front, &front}, {run_chains, &chains}};
     void* contexts[2] = {&jobs[0], &jobs[1]};
-    run_parallel(run_job, contexts, 2);
+    threads.run(run_job, contexts, 2);
 
     Part parts[kMostThreads];
     run_parts(offset_part, parts, share_out(whole, pieces, workers, parts));

@@ -20,10 +20,11 @@ bool processor_has(Vectors vectors);
 Vectors best_vectors();
 
 // real_spectrum with the given sweeps, which the processor must have, on
-// up to `threads` threads: a long transform (N/2 > kShortLimit) with
-// threads > 1 takes the threaded form (parallel_spectrum.cpp), whatever
+// up to threads.count threads: a long transform (N/2 > kShortLimit) with
+// threads.count > 1 takes the threaded form (parallel_spectrum.cpp), whatever
 // its length; the result is the same bits either way.
-void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors, int threads);
+void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors,
+                         const Workers& threads);
 
 // The rotation recurrence of real_spectrum: c_k = (cr, ci) for the next
 // bin k, and the step e^(i*phi) = (cphi, sphi).
@@ -103,10 +104,10 @@ void split_start(uint32_t N, double* split);
 // a(0) and a(1) of the spectrum from z(0) of the complex transform.
 void finish_end_values(const double* z, double* a, double dx);
 
-// The long transform on up to `threads` threads (parallel_spectrum.cpp),
+// The long transform on up to threads.count threads (parallel_spectrum.cpp),
 // the rotation at c_1.
 void parallel_long_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors vectors,
-                            int threads);
+                            const Workers& threads);
 
 // complex_fft with the given sweeps, which the processor must have, and
 // `along` run to its end if not null.

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "common/trig.h"
-#include "platform/platform.h"
 #include "transform/passes.h"
 #include "transform/spectrum_passes.h"
 #include "transform/transform.h"
@@ -14,7 +13,7 @@
 // 2*pi as a double; the origin phase is formed from exactly this value.
 static const double kTwoPi = 6.283185307179586;
 
-// From this length on, real_spectrum uses every processor. With both of
+// From this length on, real_spectrum uses every worker. With both of
 // two cores free the threads gain from 2^19 on, but each of the threaded
 // form's five phases waits for its slowest thread, and where another
 // program keeps a core busy, the shorter transforms lose more than that.
@@ -189,11 +188,12 @@ void finish_chunks(double* a, uint32_t M, uint32_t first_chunk, uint32_t end_chu
     }
 }
 
-void real_spectrum(double* a, uint32_t N, double x0, double dx) {
-    real_spectrum_using(a, N, x0, dx, best_vectors(), N >= kThreadedLength ? processor_count() : 1);
+void real_spectrum(double* a, uint32_t N, double x0, double dx, const Workers& workers) {
+    real_spectrum_using(a, N, x0, dx, best_vectors(), N >= kThreadedLength ? workers : kOneWorker);
 }
 
-void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors, int threads) {
+void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors,
+                         const Workers& threads) {
     // A single value is its own zero-frequency sum; there is no Nyquist slot.
     if (N < 2) {
         if (N == 1) {
@@ -210,7 +210,7 @@ void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors ve
 
     if (N / 2 <= kShortLimit) {
         short_spectrum(a, N, rotation, dx, vectors);
-    } else if (threads > 1) {
+    } else if (threads.count > 1) {
         parallel_long_spectrum(a, N, rotation, dx, vectors, threads);
     } else {
         long_spectrum(a, N, rotation, dx, vectors);

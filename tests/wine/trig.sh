@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# trig.sh PROBE.EXE PROBE-SOURCE NATIVE-STAGES-LIBRARY: the cosine, sine and
+# trig.sh PROBE.EXE PROBE-SOURCE NATIVE-COMMON-LIBRARY: the cosine, sine and
 # arc tangent of the Windows build against the native build's, bit for bit,
 # on the probe's ~300,000 arguments. The native probe is compiled here from
-# the same source and linked with the native build's stage library (the
+# the same source and linked with the native build's common library (the
 # functions the native program uses). The C libraries' own functions are
 # compared too, for information only.
 set -u
 if [ $# -ne 3 ] || [ ! -f "$1" ] || [ ! -f "$2" ]; then
-    echo "usage: trig.sh PROBE.EXE PROBE-SOURCE NATIVE-STAGES-LIBRARY" >&2
+    echo "usage: trig.sh PROBE.EXE PROBE-SOURCE NATIVE-COMMON-LIBRARY" >&2
     exit 2
 fi
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,7 +15,7 @@ probe_exe=$1
 source=$2
 stages=$3
 if [ ! -f "$stages" ]; then
-    echo "SKIP: no native stage library at $stages (build the release preset first)"
+    echo "SKIP: no native common library at $stages (build the release preset first)"
     echo "0 passed, 0 failed"
     exit 77
 fi

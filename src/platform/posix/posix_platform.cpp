@@ -15,6 +15,7 @@
 #include "platform/fault_injection.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_dialogs.h"
+#include "platform/processors.h"
 
 namespace {
 
@@ -136,14 +137,14 @@ void read_piece(void* context) {
     }
 }
 
-bool read_whole(FileHandle file, void* buffer, uint32_t size) {
+bool read_whole(FileHandle file, void* buffer, uint32_t size, const Workers& workers) {
     if (injected_failure(Operation::read)) return false;
     // Copying a large file out of the page cache and faulting in the pages it
     // lands on goes faster on several cores: each reads a piece of its own.
     constexpr uint32_t kPieceAlign = 1u << 20;
     constexpr uint32_t kParallelBytes = 16u << 20;
     constexpr int kMostPieces = 8;
-    int pieces = size < kParallelBytes ? 1 : processor_count();
+    int pieces = size < kParallelBytes || workers.count < 1 ? 1 : workers.count;
     if (pieces > kMostPieces) pieces = kMostPieces;
     const uint32_t share =
         (size / static_cast<uint32_t>(pieces) + kPieceAlign - 1u) / kPieceAlign * kPieceAlign;
@@ -158,7 +159,7 @@ bool read_whole(FileHandle file, void* buffer, uint32_t size) {
                              static_cast<size_t>(end - begin), true};
         contexts[i] = &piece[i];
     }
-    run_parallel(read_piece, contexts, pieces);
+    workers.run(read_piece, contexts, pieces);
     for (int i = 0; i < pieces; ++i) {
         if (!piece[i].ok) return false;
     }

@@ -1,4 +1,4 @@
-# The Windows program: the stages over the win32 layer, built as a 32-bit GUI
+# The Windows program: the run and its stages over the win32 layer, built as a 32-bit GUI
 # program with a wide entry point, the manifest embedded, and the compiler's
 # runtime linked in so that only system DLLs are imported. Included from the
 # top-level CMakeLists.txt (so paths are relative to the source root).
@@ -15,13 +15,13 @@ add_library(fftext_platform STATIC
   src/platform/fault_injection.cpp
   ${FFTEXT_WIN32_DIR}/win32_platform.cpp
 )
-target_link_libraries(fftext_platform PUBLIC fftext_stages comdlg32 shell32 user32 kernel32)
+target_link_libraries(fftext_platform PUBLIC fftext_common comdlg32 shell32 user32 kernel32)
 target_compile_definitions(fftext_platform PRIVATE ${FFTEXT_WIN32_DEFINES})
 target_compile_options(fftext_platform PRIVATE ${FFTEXT_WARNINGS} -fno-exceptions -fno-rtti)
 
 # WIN32 selects the GUI subsystem (-mwindows); -municode makes wWinMain the entry.
 add_executable(fftext WIN32 ${FFTEXT_WIN32_DIR}/main.cpp ${FFTEXT_WIN32_DIR}/fftext.rc)
-target_link_libraries(fftext PRIVATE fftext_platform)
+target_link_libraries(fftext PRIVATE fftext_driver)
 target_compile_definitions(fftext PRIVATE ${FFTEXT_WIN32_DEFINES})
 target_compile_options(fftext PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${FFTEXT_WARNINGS} -municode>)
 # The link map tells which library each routine came from (tests/wine/check_pe.sh).

@@ -12,6 +12,7 @@
 
 #include "platform/fault_injection.h"
 #include "platform/platform.h"
+#include "platform/processors.h"
 
 #if defined(__i386__) || defined(_M_IX86)
 // The record size the dialogs are given is the full 32-bit structure,
@@ -149,10 +150,10 @@ void touch_pages(void* context) {
 
 // Faulting in the pages of a large buffer costs about as much as copying the
 // file into it; here the cores share it before the read.
-void make_present(void* buffer, uint32_t size) {
+void make_present(void* buffer, uint32_t size, const Workers& workers) {
     constexpr uint32_t kParallelBytes = 16u << 20;
     constexpr int kMostParts = 8;
-    int parts = size < kParallelBytes ? 1 : processor_count();
+    int parts = size < kParallelBytes || workers.count < 1 ? 1 : workers.count;
     if (parts > kMostParts) parts = kMostParts;
     if (parts == 1) return;
     PageRange range[kMostParts];
@@ -168,16 +169,16 @@ void make_present(void* buffer, uint32_t size) {
                              bytes + static_cast<size_t>(end) * kPageBytes};
         contexts[i] = &range[i];
     }
-    run_parallel(touch_pages, contexts, parts);
+    workers.run(touch_pages, contexts, parts);
 }
 
 }  // namespace
 
-bool read_whole(FileHandle file, void* buffer, uint32_t size) {
+bool read_whole(FileHandle file, void* buffer, uint32_t size, const Workers& workers) {
     // One call for the whole file; a short count is not an error (the rest of
     // the buffer stays zero).
     if (injected_failure(Operation::read)) return false;
-    make_present(buffer, size);
+    make_present(buffer, size, workers);
     DWORD delivered = 0;
     return ReadFile(handle_of(file), buffer, size, &delivered, nullptr) != 0;
 }
