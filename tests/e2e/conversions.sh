@@ -44,6 +44,11 @@ check reference_runs $? "exit $rc: $message"
 mapfile -t commands < <(grep -E "^awk " "$readme")
 [ "${#commands[@]}" = 3 ]
 check three_commands $? "${#commands[@]} awk lines in the README, want 3 (comma, semicolon, tab)"
+# The manual page shows the same three lines, in roff's escapes.
+manual=$(dirname "$readme")/docs/fftext.1
+mapfile -t manual_commands < <(grep -E '^awk ' "$manual" | sed -e 's/\\-/-/g' -e 's/\\e/\\/g')
+[ "${manual_commands[*]}" = "${commands[*]}" ]
+check manual_commands $? "docs/fftext.1's awk lines differ from the README's"
 exports=(comma.csv semicolon.csv tab.txt)
 for i in 0 1 2; do
     [ -n "${commands[$i]:-}" ] || continue
