@@ -111,6 +111,14 @@ check packed_runs $? "exit $rc; $(cmp "$work/packed.txt" "$work/built.txt" 2>&1)
 # The example has 3000 points: the padding warning comes first.
 head -1 "$work/packed.txt" | grep -q '^%warning There are not 2^n data'
 check packed_output_first_line $? "$(head -1 "$work/packed.txt")"
+# The plot program, once shipped, draws the packed program's spectrum.
+if [[ " ${programs[*]} " == *" fftext-plot "* ]]; then
+    (cd "$work" && env -u DISPLAY "$root/usr/bin/fftext-plot" packed.txt picture.svg </dev/null >/dev/null 2>&1)
+    rc=$?
+    [ -s "$work/picture.svg" ] && grep -q '<svg' "$work/picture.svg" &&
+        { ! command -v xmllint >/dev/null || xmllint --noout "$work/picture.svg"; }
+    check packed_plot_draws $? "exit $rc; no well-formed picture.svg"
+fi
 # The help it prints without a display points at the installed manual.
 env -u DISPLAY "$root/usr/bin/fftext" </dev/null 2>"$work/usage" >/dev/null
 head -1 "$work/usage" | grep -qx 'usage: fftext INPUT OUTPUT' && grep -q 'man fftext' "$work/usage"
