@@ -94,7 +94,14 @@ KDIALOG_SAVE=$'[kdialog][--title][Data to transform][--getsavefilename][.][*.txt
 
 GOOD_INPUT=$'0 1\n1 0\n2 0\n3 0\n'
 GOOD_OUTPUT=$'0\t1\t0\r\n0.25\t1\t0\r\n'
-USAGE=$'usage: fftext INPUT OUTPUT\n'
+# The usage line as it always was, then the help for someone who ran the program bare.
+USAGE='usage: fftext INPUT OUTPUT
+Computes the Fourier spectrum of INPUT, a text file of "abscissa ordinate"
+lines with equidistant abscissae, and writes frequency, magnitude and phase
+rows to OUTPUT. Without both paths, file dialogs ask for them on a desktop.
+Exit code: 1 when the spectrum was written, 0 otherwise.
+Manual: man fftext (input format, messages, scripting, reading the output).
+'
 
 # --- Case machinery ---------------------------------------------------------
 

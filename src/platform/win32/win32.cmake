@@ -5,6 +5,7 @@
 enable_language(RC)
 
 set(FFTEXT_WIN32_DIR ${CMAKE_CURRENT_LIST_DIR})
+include(${FFTEXT_WIN32_DIR}/resources.cmake)
 set(FFTEXT_WIN32_DEFINES UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
 # Large-address-aware: the largest input (2^28 - 1 bytes) needs its text block
 # and a 1 GiB sample array at once, which 2 GiB of address space may not hold
@@ -20,28 +21,17 @@ target_compile_definitions(fftext_platform PRIVATE ${FFTEXT_WIN32_DEFINES})
 target_compile_options(fftext_platform PRIVATE ${FFTEXT_WARNINGS} -fno-exceptions -fno-rtti)
 
 # WIN32 selects the GUI subsystem (-mwindows); -municode makes wWinMain the entry.
-add_executable(fftext WIN32 ${FFTEXT_WIN32_DIR}/main.cpp ${FFTEXT_WIN32_DIR}/fftext.rc)
+add_executable(fftext WIN32 ${FFTEXT_WIN32_DIR}/main.cpp)
+fftext_windows_resources(fftext "Fourier spectrum of a sampled signal stored as text")
 target_link_libraries(fftext PRIVATE fftext_driver)
 target_compile_definitions(fftext PRIVATE ${FFTEXT_WIN32_DEFINES})
 target_compile_options(fftext PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${FFTEXT_WARNINGS} -municode>)
 # The link map tells which library each routine came from (tests/wine/check_pe.sh).
 set(FFTEXT_LINK_MAP ${CMAKE_CURRENT_BINARY_DIR}/fftext.map)
 target_link_options(fftext PRIVATE -municode ${FFTEXT_WIN32_LINK} -Wl,-Map,${FFTEXT_LINK_MAP})
-# windres finds the manifest beside the .rc; a changed manifest rebuilds it.
-target_include_directories(fftext PRIVATE ${FFTEXT_WIN32_DIR})
-set_source_files_properties(${FFTEXT_WIN32_DIR}/fftext.rc PROPERTIES
-  OBJECT_DEPENDS ${FFTEXT_WIN32_DIR}/fftext.manifest)
 
-# `cmake --build build/mingw --target package` -> fftext-VERSION-win32.zip
-install(TARGETS fftext RUNTIME DESTINATION .)
-install(FILES README.md LICENSE DESTINATION .)
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME fftext)
-set(CPACK_PACKAGE_FILE_NAME fftext-${PROJECT_VERSION}-win32)
-set(CPACK_STRIP_FILES ON)
-# Kept apart: include(CPack) leaves CPACK_PACKAGE_FILE_NAME set to the source package's name.
-set(FFTEXT_PACKAGE_ZIP ${CMAKE_BINARY_DIR}/${CPACK_PACKAGE_FILE_NAME}.zip)
-include(CPack)
+# The release zip (cmake/packaging.cmake), checked by the wine suite.
+set(FFTEXT_PACKAGE_ZIP ${CMAKE_BINARY_DIR}/fftext-${PROJECT_VERSION}-win32.zip)
 
 # Under wine the tests of this build are the wine suite: the program run
 # against the shared end-to-end table, its PE image, its dialogs, and its
