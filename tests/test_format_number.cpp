@@ -128,7 +128,8 @@ TEST(FormatNumberTest, NonFiniteSpellings) {
 
 // The table scripts/gen_format_table.py writes from each double's exact value
 // with Python's fractions (a test reruns it and compares): both this build's
-// format_number and the integer reference here must give its texts.
+// format_number and the integer reference (support/exact_format.cpp) must
+// give its texts.
 struct TableRow {
     uint64_t bits;
     int precision;
