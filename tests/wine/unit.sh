@@ -10,7 +10,6 @@ command -v wine >/dev/null || { echo "SKIP: wine is not installed"; exit 77; }
 # shellcheck source=wine_env.sh
 . "$here/wine_env.sh"
 wine_session_begin || exit 1
-trap wine_session_end EXIT
 # The suite writes its temporary files in the current folder.
 work=$(mktemp -d)
 trap 'wine_session_end; rm -rf "$work"' EXIT

@@ -32,7 +32,7 @@ target_link_options(fftext_tests PRIVATE -static -static-libgcc -static-libstdc+
 
 if(CMAKE_CROSSCOMPILING_EMULATOR)
   add_test(NAME wine_unit COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/wine/unit.sh $<TARGET_FILE:fftext_tests>)
-  set_tests_properties(wine_unit PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 1200)
+  set_tests_properties(wine_unit PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 1800)
   # The shared prefix of tests/wine when that suite is on; a private one otherwise.
   if(FFTEXT_WINE_TESTS)
     set_tests_properties(wine_unit PROPERTIES FIXTURES_REQUIRED wine
