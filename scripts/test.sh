@@ -3,9 +3,10 @@
 #   1. native release build, warnings as errors, fault injection: all tests
 #   2. the same under AddressSanitizer and UndefinedBehaviorSanitizer
 #   3. the libFuzzer targets, 45 seconds each
-#   4. the 32-bit Windows build (mingw-w64) under wine: its whole suite, the
-#      output compared with tier 1's program, the release zip, and a build
-#      with fault injection for the table of injected failures
+#   4. the 32-bit Windows build (mingw-w64) under wine: its whole suite (the
+#      unit suite's Windows build included), the output compared with tier
+#      1's program, the release zip, and a build with fault injection for
+#      the table of injected failures
 # Missing Debian packages are installed first (as root or through sudo). The
 # Windows tier is skipped, with a SKIP line, only where its packages cannot be
 # installed, and never when CI=true.

@@ -1,13 +1,14 @@
-// The fast format_number against the first, plain one, byte for byte.
+// The fast format_number against the exact decimal value, byte for byte.
 //
 // format_number rounds nearly every value straight from its binary form by
-// fixed-point arithmetic and takes the exact 17-digit route only next to a
-// tie; tests/support/reference_format.cpp always goes through the library's
-// digit strings. Both must give the same bytes for every double and both
-// precisions. The values drawn aim at where the fast route could slip: on and
-// beside ties (where the 17-digit step decides), at every power of ten and
-// layout switch, across every binary exponent, subnormals included. The
-// powers of ten it scales by are recomputed here with exact integers.
+// fixed-point arithmetic and takes the library's 17-digit route only next to
+// a tie; tests/support/exact_format.cpp writes the value out in full with
+// integers and rounds its digit string. Both must give the same bytes for
+// every double and both precisions. The values drawn aim at where the fast
+// route could slip: on and beside ties (where the 17-digit step decides), at
+// every power of ten and layout switch, across every binary exponent,
+// subnormals included. The powers of ten it scales by are recomputed here
+// with exact integers.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -24,7 +25,7 @@
 #include "output/pow10_table.h"
 #include "output/wide_multiply.h"
 #include "support/bits.h"
-#include "support/reference_format.h"
+#include "support/exact_format.h"
 
 namespace {
 
@@ -168,16 +169,13 @@ class Agreement {
 public:
     void check(double value, int precision) {
         char got[32];
-        char want[32];
-        const size_t got_count = format_number(value, precision, got);
-        const size_t want_count = reference_format_number(value, precision, want);
+        const std::string text(got, format_number(value, precision, got));
+        const std::string want = exact_format(value, precision);
         ++compared_;
-        if (got_count == want_count && std::memcmp(got, want, got_count) == 0) return;
+        if (text == want) return;
         if (++differing_ <= 10) {
-            char shown[64];
-            std::snprintf(shown, sizeof shown, "%a (%.17g)", value, value);
-            ADD_FAILURE() << shown << " precision " << precision << ": got " << std::string(got, got_count)
-                          << ", want " << std::string(want, want_count);
+            ADD_FAILURE() << describe(value) << " precision " << precision << ": got " << text << ", want "
+                          << want;
         }
     }
     void check_both(double value) {

@@ -160,7 +160,14 @@ TEST(ParseSamples, ChunksAgreeWithOnePass) {
     std::mt19937_64 random(20261207);
     int failures_seen = 0;
     int room_failures_seen = 0;
-    for (int trial = 0; trial < 600; ++trial) {
+#ifdef _WIN32
+    // Under wine each thread takes milliseconds to start: 600 trials took
+    // 105 s there, so the Windows build runs the first 120.
+    const int trials = 120;
+#else
+    const int trials = 600;
+#endif
+    for (int trial = 0; trial < trials; ++trial) {
         const int lines = 1 + static_cast<int>(random() % 400);
         const std::string text =
             random_text(random, lines, trial % 3 == 0 ? 0 : static_cast<int>(random() % 20));
@@ -185,9 +192,9 @@ TEST(ParseSamples, ChunksAgreeWithOnePass) {
         }
     }
     // The table must have exercised failures, room failures and successes.
-    EXPECT_GT(failures_seen, 100);
-    EXPECT_GT(room_failures_seen, 10);
-    EXPECT_LT(failures_seen, 550);
+    EXPECT_GT(failures_seen, trials / 6);
+    EXPECT_GT(room_failures_seen, trials / 60);
+    EXPECT_LT(failures_seen, trials - (trials / 12));
 }
 
 // About 4 MiB of records: the abscissa n, an ordinate of 1 to 17 digits with

@@ -224,6 +224,12 @@ TEST(Trig, ArcTangentSpecialValues) {
 // rarely. A wrong quadrant, table entry or reduction word shows up as many
 // ulps or as a flood of differences.
 TEST(Trig, AgreesWithTheCLibraryToOneUlp) {
+#ifdef _WIN32
+    // The C runtime here (msvcrt, or wine's) is off by two ulps and more on
+    // large arguments: it is no yardstick. The correct rounding itself is
+    // checked above, on this build too.
+    GTEST_SKIP() << "the Windows C runtime's cos, sin and atan2 are not within one ulp";
+#endif
     uint64_t state = 12345;
     auto next = [&state]() {  // splitmix64
         uint64_t z = (state += 0x9e3779b97f4a7c15u);

@@ -1,11 +1,10 @@
-// The spectrum file against the same rows formatted one at a time by the
-// reference formatter and the correctly rounded arc tangent: however the rows
+// The spectrum file against the same rows formatted one at a time from the
+// exact decimal values (support/exact_format.cpp) and the correctly rounded
+// arc tangent: however the rows
 // are split into blocks and rounds and shared among threads, each row is
 // there once, in order, whole. The threads are real ones, one per worker,
 // however many cores the machine has.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -18,7 +17,7 @@
 
 #include "common/trig.h"
 #include "output/output.h"
-#include "support/reference_format.h"
+#include "support/exact_format.h"
 #include "support/thread_runner.h"
 
 namespace {
@@ -35,10 +34,7 @@ std::vector<double> make_spectrum(uint32_t N) {
     return a;
 }
 
-void append_number(std::string* text, double value) {
-    char digits[32];
-    text->append(digits, reference_format_number(value, 9, digits));
-}
+void append_number(std::string* text, double value) { *text += exact_format(value, 9); }
 
 std::string rows_one_by_one(const std::vector<double>& a, uint32_t N, double dx) {
     std::string text = "0\t";
@@ -58,17 +54,22 @@ std::string rows_one_by_one(const std::vector<double>& a, uint32_t N, double dx)
     return text;
 }
 
+// In the current folder: the Windows build's paths are UTF-16.
+#ifdef _WIN32
+const PathChar kSpectrumPath[] = L"fftext-write-spectrum.tmp";
+#else
+const PathChar kSpectrumPath[] = "fftext-write-spectrum.tmp";
+#endif
+const char kSpectrumFile[] = "fftext-write-spectrum.tmp";
+
 std::string written_file(const std::vector<double>& a, uint32_t N, double dx, const Workers& workers) {
-    char path[] = "/tmp/fftext-spectrum-XXXXXX";
-    const int descriptor = mkstemp(path);
-    if (descriptor < 0) return "mkstemp failed";
-    close(descriptor);
     // A count that is a power of two and no deviation: no warnings.
     const StepInfo step{0.0, dx, 0.0};
-    const FailureMessage message = write_spectrum(path, 2, N, step, a.data(), workers);
-    std::ifstream file(path, std::ios::binary);
+    const FailureMessage message = write_spectrum(kSpectrumPath, 2, N, step, a.data(), workers);
+    std::ifstream file(kSpectrumFile, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::remove(path);
+    file.close();
+    std::remove(kSpectrumFile);
     return failed(message) ? message.text : text;
 }
 
