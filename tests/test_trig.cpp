@@ -193,7 +193,8 @@ TEST(Trig, ArcTangentSpecialValues) {
     };
     for (const PointCase& c : cases) {
         EXPECT_TRUE(same_bits(portable_atan2(c.y, c.x), c.angle)) << std::hexfloat << c.y << ", " << c.x;
-        EXPECT_TRUE(same_bits(quick_atan2(c.y, c.x), c.angle)) << "quick " << std::hexfloat << c.y << ", " << c.x;
+        EXPECT_TRUE(same_bits(quick_atan2(c.y, c.x), c.angle))
+            << "quick " << std::hexfloat << c.y << ", " << c.x;
     }
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_TRUE(std::isnan(portable_atan2(nan, 1.0)));
@@ -219,18 +220,18 @@ TEST(Trig, TinyRatiosRoundLikeTheArcTangentAmongTheSubnormals) {
     const double d = 0x1p-1074;
     const double pi = 0x1.921fb54442d18p+1, half_pi = 0x1.921fb54442d18p+0;
     const PointCase cases[] = {
-        {3 * d, 2.0, d},        // 1.5d: the division gives 2d
-        {-3 * d, 2.0, -d},      // below the x axis
-        {5 * d, 2.0, 2 * d},    // 2.5d: the division's even neighbour is right
-        {7 * d, 2.0, 3 * d},    // 3.5d
-        {d, 2.0, 0.0},          // 0.5d
-        {9 * d, 6.0, d},        // 1.5d again, over a divisor that is no power of two
-        {0x1.8p-1000, 0x1p+75, d},        // 3 * 2^-1000 / 2^75 = 1.5d, a normal numerator
-        {0x1.8p-100, 0x1p+975, d},        // the same near the top of the range
+        {3 * d, 2.0, d},            // 1.5d: the division gives 2d
+        {-3 * d, 2.0, -d},          // below the x axis
+        {5 * d, 2.0, 2 * d},        // 2.5d: the division's even neighbour is right
+        {7 * d, 2.0, 3 * d},        // 3.5d
+        {d, 2.0, 0.0},              // 0.5d
+        {9 * d, 6.0, d},            // 1.5d again, over a divisor that is no power of two
+        {0x1.8p-1000, 0x1p+75, d},  // 3 * 2^-1000 / 2^75 = 1.5d, a normal numerator
+        {0x1.8p-100, 0x1p+975, d},  // the same near the top of the range
         // (2^53 - 1) d / 2 = (2^52 - 1/2) d, the midpoint just below 2^-1022,
         // which the division rounds up to the smallest normal double.
         {0x1.fffffffffffffp-1022, 2.0, 0x0.fffffffffffffp-1022},
-        {0x1.8p-1022, 2.0, 0x1.8p-1023},  // an exact quotient, returned as is
+        {0x1.8p-1022, 2.0, 0x1.8p-1023},       // an exact quotient, returned as is
         {3 * d, 0x1.fffffffffffffp+0, 2 * d},  // just above 1.5d: up, as the division has it
         {3 * d, 0x1.0000000000001p+1, d},      // just below 1.5d
         {1.0, 0x1.fffffffffffffp+1023, 0x1p-1024},
@@ -240,7 +241,8 @@ TEST(Trig, TinyRatiosRoundLikeTheArcTangentAmongTheSubnormals) {
     };
     for (const PointCase& c : cases) {
         EXPECT_TRUE(same_bits(portable_atan2(c.y, c.x), c.angle)) << std::hexfloat << c.y << ", " << c.x;
-        EXPECT_TRUE(same_bits(quick_atan2(c.y, c.x), c.angle)) << "quick " << std::hexfloat << c.y << ", " << c.x;
+        EXPECT_TRUE(same_bits(quick_atan2(c.y, c.x), c.angle))
+            << "quick " << std::hexfloat << c.y << ", " << c.x;
     }
 }
 
@@ -267,8 +269,14 @@ bool decided_by(long double v, double* nearest) {
 // wrong quadrant, series or table entry, reduction word or threshold fails.
 TEST(Trig, RoundsAsTheLongDoubleFunctionsDecide) {
 #if defined(__GLIBC__) && LDBL_MANT_DIG == 64
-    std::vector<double> xs = {0x1p-27, 0x1.fffffffffffffp-28, 0x1p-26, 0x1.fffffffffffffp-27, 0x1.921fb54442d18p-1,
-                              0x1.921fb54442d19p-1, 0x1.fffffffffffffp+1023, 5e-324};
+    std::vector<double> xs = {0x1p-27,
+                              0x1.fffffffffffffp-28,
+                              0x1p-26,
+                              0x1.fffffffffffffp-27,
+                              0x1.921fb54442d18p-1,
+                              0x1.921fb54442d19p-1,
+                              0x1.fffffffffffffp+1023,
+                              5e-324};
     for (int q = -8; q <= 8; ++q) {
         for (double nudge : {-1e-9, 0.0, 1e-9}) xs.push_back(q * 0x1.921fb54442d18p+0 + nudge);
     }

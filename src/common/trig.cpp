@@ -7,7 +7,7 @@
 
 namespace {
 
-const double kMax = 0x1.fffffffffffffp+1023;  // the largest double
+const double kMax = 0x1.fffffffffffffp+1023;     // the largest double
 const double kQuarterPi = 0x1.921fb54442d18p-1;  // the double nearest to pi/4
 
 // 2^26 + 1: splits a double into two halves of 26 bits (Dekker).
@@ -244,7 +244,7 @@ bool halfway_below(double t, double a, double b) {
 // atan(a / b) for the magnitudes a <= b where arc_tangent does not apply: 0
 // when a is 0 or b infinite (pi/4 when both are), and ratios below 2^-60.
 // There atan t = t (1 - t^2/3 ...) lies below t by less than 2^-120 of it,
-// and t, a quotient of 53-bit numbers, is a double, or further than 2^-108
+// and t, a quotient of 53-bit numbers, is a double, or further than 2^-107
 // of itself from a midpoint between two, or, among the subnormals, where
 // the doubles are coarser, exactly a midpoint. The division rounds t as
 // atan t rounds but at a midpoint, which it may round up; atan t goes down.
@@ -287,8 +287,9 @@ double atan2_by(double y, double x, ArcTangent arc_tangent_of) {
     const bool steep = ay > ax;
     const double smaller = steep ? ax : ay;
     const double larger = steep ? ay : ax;
-    // Not above 2^-60 (NaN for two zeros or two infinities): the edges.
-    if (!(smaller / larger >= 0x1p-60)) return unfolded(arc_tangent_at_the_edges(smaller, larger), steep, y, x);
+    // Ratios below 2^-60, and 0/0 and inf/inf (NaN), are the edges.
+    if (!(smaller / larger >= 0x1p-60))
+        return unfolded(arc_tangent_at_the_edges(smaller, larger), steep, y, x);
     return unfolded(arc_tangent_of(smaller, larger), steep, y, x);
 }
 
