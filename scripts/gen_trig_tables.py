@@ -16,6 +16,7 @@ this script. With --check the script compares instead of writing and exits 1
 on a difference.
 """
 
+import math
 import os
 import sys
 from fractions import Fraction
@@ -96,7 +97,7 @@ def tables():
 
     # floor(2/pi * 2^(32 * words)), the same from both ends of pi.
     scale = 1 << (32 * TWO_OVER_PI_WORDS)
-    low_words, high_words = (2 * scale / pi[1]).__floor__(), (2 * scale / pi[0]).__floor__()
+    low_words, high_words = math.floor(2 * scale / pi[1]), math.floor(2 * scale / pi[0])
     if low_words != high_words:
         raise SystemExit("2/pi is not known to enough bits")
     words = [(low_words >> (32 * (TWO_OVER_PI_WORDS - 1 - i))) & 0xFFFFFFFF
