@@ -1,65 +1,180 @@
 #!/usr/bin/env python3
-"""Prints the constant tables of src/common/trig.cpp (needs mpmath).
+"""Writes src/common/trig_tables.h: the constants of the program's cosine, sine
+and arc tangent (src/common/trig.cpp).
 
 Every double-double is the nearest double to the value (hi) followed by the
 nearest double to what remains (lo); the words of 2/pi are its binary
 fraction, 32 bits a word, most significant first.
+
+Only the standard library is used. The rational coefficients are rounded
+exactly (Python rounds a quotient of integers correctly); pi and the arc
+tangents come from Euler's series for atan in fixed point with a proven error
+bound, and every rounding is made from both ends of that bound, so that a
+value too close to a rounding boundary stops the script instead of being
+rounded either way. Run from anywhere; the output path is fixed relative to
+this script. With --check the script compares instead of writing and exits 1
+on a difference.
 """
-import mpmath
 
-mpmath.mp.prec = 2000
+import math
+import os
+import sys
+from fractions import Fraction
+
+OUTPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                      "..", "src", "common", "trig_tables.h")
+
+TWO_OVER_PI_WORDS = 40
+# Fixed-point bits of pi and the arc tangents: far beyond the 1280 bits of
+# 2/pi and the 160 or so bits of a double-double's lower half.
+PRECISION = 1280 + 128
 
 
-def nearest(v):
-    return float(mpmath.mpf(v))
+def arc_tangent(p, q, bits):
+    """atan(p/q) for 0 <= p <= q as (low, high) bounds, exact rationals.
+
+    Euler's series: atan x = sum_n (2n)!! / (2n+1)!! * y^n * x / (1 + x^2)
+    with y = x^2 / (1 + x^2) <= 1/2. Each term is the previous one times
+    2n/(2n+1) * y, floored to `bits` binary places: a term is then low by less
+    than 2 units (its own flooring plus at most half the previous term's
+    error), the sum of n terms by less than 2n, and the terms left out once
+    one floors to 0 add less than 4 units (each is at most half the one
+    before, and the first of them is below 2 units)."""
+    denominator = p * p + q * q
+    term = (p * q << bits) // denominator
+    total = term
+    n = 0
+    while term != 0:
+        n += 1
+        term = term * 2 * n * p * p // ((2 * n + 1) * denominator)
+        total += term
+    unit = Fraction(1, 1 << bits)
+    return total * unit, (total + 2 * n + 4) * unit
 
 
-def dd(v):
-    hi = nearest(v)
-    lo = nearest(v - mpmath.mpf(hi))
-    return hi, lo
+def nearest(low, high):
+    """The double nearest to every value in [low, high]; stops the script when
+    the two ends round differently."""
+    value = float(low)
+    if float(high) != value:
+        raise SystemExit("cannot decide the rounding of a value near %r" % value)
+    return value
+
+
+def double_double(low, high=None):
+    """(hi, lo) of a value known to lie in [low, high] (exactly low when high is None)."""
+    if high is None:
+        high = low
+    hi = nearest(low, high)
+    return hi, nearest(low - Fraction(hi), high - Fraction(hi))
 
 
 def hexf(x):
-    return float.hex(x) if x != 0 else '0.0'
+    return float.hex(x) if x != 0 else "0.0"
 
 
-def dd_table(name, values, comment):
-    print('// %s' % comment)
-    print('const Dd %s[%d] = {' % (name, len(values)))
-    for v in values:
-        hi, lo = dd(v)
-        print('    {%s, %s},' % (hexf(hi), hexf(lo)))
-    print('};')
-    print()
+def dd_text(pair):
+    return "{%s, %s}" % (hexf(pair[0]), hexf(pair[1]))
+
+
+def dd_table(name, pairs, comment):
+    lines = ["// " + comment, "inline constexpr Dd %s[%d] = {" % (name, len(pairs))]
+    lines += ["    %s," % dd_text(pair) for pair in pairs]
+    lines += ["};", ""]
+    return lines
+
+
+def factorial(n):
+    result = 1
+    for k in range(2, n + 1):
+        result *= k
+    return result
+
+
+def tables():
+    quarter_pi = arc_tangent(1, 1, PRECISION)
+    pi = (4 * quarter_pi[0], 4 * quarter_pi[1])
+
+    # floor(2/pi * 2^(32 * words)), the same from both ends of pi.
+    scale = 1 << (32 * TWO_OVER_PI_WORDS)
+    low_words, high_words = math.floor(2 * scale / pi[1]), math.floor(2 * scale / pi[0])
+    if low_words != high_words:
+        raise SystemExit("2/pi is not known to enough bits")
+    words = [(low_words >> (32 * (TWO_OVER_PI_WORDS - 1 - i))) & 0xFFFFFFFF
+             for i in range(TWO_OVER_PI_WORDS)]
+
+    sixty_fourths = [(0.0, 0.0)] + [double_double(*arc_tangent(i, 64, PRECISION)) for i in range(1, 65)]
+    return {
+        "words": words,
+        "pi": double_double(*pi),
+        "half_pi": double_double(pi[0] / 2, pi[1] / 2),
+        "sine": [double_double(Fraction((-1) ** k, factorial(2 * k + 1))) for k in range(15)],
+        "cosine": [double_double(Fraction((-1) ** k, factorial(2 * k))) for k in range(15)],
+        "atan_series": [double_double(Fraction((-1) ** k, 2 * k + 1)) for k in range(9)],
+        "sixty_fourths": sixty_fourths,
+    }
+
+
+def render(t):
+    lines = [
+        "// Constants of the cosine, sine and arc tangent in trig.cpp; generated by",
+        "// scripts/gen_trig_tables.py.",
+        "#pragma once",
+        "",
+        "#include <cstdint>",
+        "",
+        "// A double-double: the value hi + lo with |lo| at most half an ulp of hi, so",
+        "// that hi is the value rounded to a double. Below, each is the nearest double",
+        "// to the value and the nearest double to the rest.",
+        "struct Dd {",
+        "    double hi;",
+        "    double lo;",
+        "};",
+        "",
+        "// 2/pi in binary, 32 bits a word, most significant first: 1280 bits,",
+        "// enough for the reduction of any double.",
+        "inline constexpr uint32_t kTwoOverPiWords[%d] = {" % TWO_OVER_PI_WORDS,
+    ]
+    for i in range(0, TWO_OVER_PI_WORDS, 8):
+        lines.append("    " + " ".join("0x%08x," % w for w in t["words"][i:i + 8]))
+    lines += [
+        "};",
+        "",
+        "inline constexpr Dd kPiDd = %s;" % dd_text(t["pi"]),
+        "inline constexpr Dd kHalfPiDd = %s;" % dd_text(t["half_pi"]),
+        "",
+    ]
+    lines += dd_table("kSineSeries", t["sine"],
+                      "(-1)^k / (2k+1)!, k = 0 ... 14: sin r = r * sum(c_k * r^2k)")
+    lines += dd_table("kCosineSeries", t["cosine"],
+                      "(-1)^k / (2k)!, k = 0 ... 14: cos r = sum(c_k * r^2k)")
+    lines += dd_table("kArcTangentSeries", t["atan_series"],
+                      "(-1)^k / (2k+1), k = 0 ... 8: atan d = d * sum(c_k * d^2k)")
+    lines += dd_table("kArcTangentOfSixtyFourths", t["sixty_fourths"],
+                      "atan(i/64), i = 0 ... 64")
+    return "\n".join(lines[:-1]) + "\n"
 
 
 def main():
-    pi = mpmath.pi
-    print('// Generated by scripts/gen_trig_tables.py.')
-    print()
-    print('// 2/pi in binary, 32 bits a word, most significant first: 1280 bits,')
-    print('// enough for the reduction of any double.')
-    scaled = int(mpmath.floor(2 / pi * mpmath.mpf(2) ** 1280))
-    words = [(scaled >> (32 * (39 - i))) & 0xffffffff for i in range(40)]
-    print('const uint32_t kTwoOverPiWords[40] = {')
-    for i in range(0, 40, 6):
-        print('    ' + ', '.join('0x%08x' % w for w in words[i:i + 6]) + ',')
-    print('};')
-    print()
-    for name, v in (('kPiDd', pi), ('kHalfPiDd', pi / 2)):
-        hi, lo = dd(v)
-        print('const Dd %s = {%s, %s};' % (name, hexf(hi), hexf(lo)))
-    print()
-    dd_table('kSineSeries', [mpmath.mpf(-1) ** k / mpmath.factorial(2 * k + 1) for k in range(15)],
-             '(-1)^k / (2k+1)!, k = 0 ... 14: sin r = r * sum(c_k * r^2k)')
-    dd_table('kCosineSeries', [mpmath.mpf(-1) ** k / mpmath.factorial(2 * k) for k in range(15)],
-             '(-1)^k / (2k)!, k = 0 ... 14: cos r = sum(c_k * r^2k)')
-    dd_table('kArcTangentSeries', [mpmath.mpf(-1) ** k / (2 * k + 1) for k in range(9)],
-             '(-1)^k / (2k+1), k = 0 ... 8: atan d = d * sum(c_k * d^2k)')
-    dd_table('kArcTangentOfSixtyFourths', [mpmath.atan(mpmath.mpf(i) / 64) for i in range(65)],
-             'atan(i/64), i = 0 ... 64')
+    t = tables()
+    # A few values known independently of the series above.
+    h = float.fromhex
+    pi = (h("0x1.921fb54442d18p+1"), h("0x1.1a62633145c07p-53"))
+    if (t["pi"] != pi or t["sixty_fourths"][64] != (pi[0] / 4, pi[1] / 4)
+            or t["words"][0] != 0xA2F9836E  # 2/pi = 0.a2f9836e4e44... in hexadecimal
+            or t["sine"][1] != (h("-0x1.5555555555555p-3"), h("-0x1.5555555555555p-57"))):
+        raise SystemExit("a known constant came out wrong")
+    text = render(t)
+    if "--check" in sys.argv[1:]:
+        with open(OUTPUT, newline="") as existing:
+            if existing.read() != text:
+                print("%s is out of date" % OUTPUT)
+                return 1
+        return 0
+    with open(OUTPUT, "w", newline="\n") as out:
+        out.write(text)
+    return 0
 
 
-if __name__ == '__main__':
-    main()
+if __name__ == "__main__":
+    sys.exit(main())

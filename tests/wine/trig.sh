@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # trig.sh PROBE.EXE PROBE-SOURCE NATIVE-COMMON-LIBRARY: the cosine, sine and
-# arc tangent of the Windows build against the native build's, bit for bit,
+# arc tangents of the Windows build against the native build's, bit for bit,
 # on the probe's ~300,000 arguments. The native probe is compiled here from
 # the same source and linked with the native build's common library (the
 # functions the native program uses). The C libraries' own functions are
@@ -41,24 +41,31 @@ if len(native) != len(wine) or len(native) < 1000:
     print('0 passed, 1 failed')
     sys.exit(1)
 total, program, library = collections.Counter(), collections.Counter(), collections.Counter()
+library_total = collections.Counter()
 shown = 0
 for a, b in zip(native, wine):
     if not a:
         continue
     fa, fb = a.split(), b.split()
     kind = fa[0]
-    # angle lines: kind x cos sin libcos libsin; point lines: kind y x atan2 libatan2
-    results = 2 if len(fa) == 6 else 1
-    mine, theirs = slice(len(fa) - 2 * results, len(fa) - results), slice(len(fa) - results, len(fa))
+    # angle lines: kind x cos sin sincos-sin sincos-cos libcos libsin;
+    # point lines: kind y x atan2 quick-atan2 libatan2
+    if len(fa) == 8:
+        mine, theirs = slice(2, 6), slice(6, 8)
+    else:
+        mine, theirs = slice(3, 5), slice(5, 6)
+    results = mine.stop - mine.start
     total[kind] += results
+    library_total[kind] += theirs.stop - theirs.start
     program[kind] += sum(x != y for x, y in zip(fa[mine], fb[mine]))
     library[kind] += sum(x != y for x, y in zip(fa[theirs], fb[theirs]))
     if fa[mine] != fb[mine] and shown < 10:
         print('DIFF %s: native %s, Windows %s' % (kind, a, b))
         shown += 1
 for kind in total:
-    print('%-8s %7d results: program functions differ in %d, C libraries differ in %d (%.2f%%)'
-          % (kind, total[kind], program[kind], library[kind], 100.0 * library[kind] / total[kind]))
+    print('%-8s %7d results: program functions differ in %d; C libraries differ in %d of %d (%.2f%%)'
+          % (kind, total[kind], program[kind], library[kind], library_total[kind],
+             100.0 * library[kind] / library_total[kind]))
 failed = sum(program.values())
 print('%d passed, %d failed' % (sum(total.values()) - failed, failed))
 sys.exit(1 if failed else 0)

@@ -1,9 +1,12 @@
 // Prints, for a fixed set of arguments, the bit patterns of the cosine, sine
-// and arc tangent that the program uses, and of the C library's own. Built
+// and arc tangents that the program uses, and of the C library's own. Built
 // for both targets; trig.sh compares the two printouts. The arguments come
 // from a fixed generator, so both builds see the same ones.
 //
 // Each line: kind, argument bits, the program's results, the library's.
+// Angles: x, cos, sin, the sine and cosine of portable_sincos, then the
+// library's cos and sin. Points: y, x, portable_atan2, quick_atan2, then the
+// library's atan2.
 #include <cinttypes>
 #include <cmath>
 #include <cstdint>
@@ -40,14 +43,19 @@ uint64_t bits_of(double x) {
 }
 
 void angle(const char* kind, double x) {
-    std::printf("%s %016" PRIx64 " %016" PRIx64 " %016" PRIx64 " %016" PRIx64 " %016" PRIx64 "\n", kind,
-                bits_of(x), bits_of(portable_cos(x)), bits_of(portable_sin(x)), bits_of(std::cos(x)),
-                bits_of(std::sin(x)));
+    double sine;
+    double cosine;
+    portable_sincos(x, &sine, &cosine);
+    std::printf("%s %016" PRIx64 " %016" PRIx64 " %016" PRIx64 " %016" PRIx64 " %016" PRIx64 " %016" PRIx64
+                " %016" PRIx64 "\n",
+                kind, bits_of(x), bits_of(portable_cos(x)), bits_of(portable_sin(x)), bits_of(sine),
+                bits_of(cosine), bits_of(std::cos(x)), bits_of(std::sin(x)));
 }
 
 void point(const char* kind, double y, double x) {
-    std::printf("%s %016" PRIx64 " %016" PRIx64 " %016" PRIx64 " %016" PRIx64 "\n", kind, bits_of(y),
-                bits_of(x), bits_of(portable_atan2(y, x)), bits_of(std::atan2(y, x)));
+    std::printf("%s %016" PRIx64 " %016" PRIx64 " %016" PRIx64 " %016" PRIx64 " %016" PRIx64 "\n", kind,
+                bits_of(y), bits_of(x), bits_of(portable_atan2(y, x)), bits_of(quick_atan2(y, x)),
+                bits_of(std::atan2(y, x)));
 }
 
 }  // namespace
@@ -85,6 +93,18 @@ int main() {
         const double y = from_bits(next_random());
         const double x = from_bits(next_random());
         if (y == y && x == x) point("bits", y, x);
+    }
+    // Ratios below 2^-60, where the exact route takes t for atan t, down to
+    // subnormal quotients; and odd multiples of 2^-1074 over 2, exactly
+    // midpoints between two subnormals, where the division rounds to even.
+    for (int i = 0; i < count / 4; ++i) {
+        const double x = std::ldexp(symmetric(), static_cast<int>(unit() * 200) - 100);
+        const double y = std::ldexp(x * symmetric(), -60 - static_cast<int>(unit() * 1100));
+        point("ratios", y, x);
+    }
+    for (int i = 0; i < count / 4; ++i) {
+        const double y = from_bits((next_random() % (uint64_t{1} << 53)) | 1) * (i % 2 == 0 ? 1.0 : -1.0);
+        point("halfway", y, i % 3 == 0 ? -2.0 : 2.0);
     }
     const double special[] = {
         0.0, -0.0, 1.0, -1.0, INFINITY, -INFINITY, 5e-324, -5e-324, 0x1.fffffffffffffp+1023};
