@@ -37,16 +37,23 @@ std::string replaced_path;     // the input's real path, renamed over at the clo
 
 int descriptor(FileHandle file) { return static_cast<int>(file); }
 
+// What a run without both paths prints when no dialog can be shown.
+void print_usage() { std::fputs("usage: fftext INPUT OUTPUT\n", stderr); }
+
+// A dialog that failed ends the run as if no display were there, and says why.
 const PathChar* ask_path(DialogKind kind, std::string* path) {
-    switch (run_file_dialog(kind, path)) {
+    std::string failure;
+    switch (run_file_dialog(kind, path, &failure)) {
         case DialogOutcome::chosen:
             return path->c_str();
         case DialogOutcome::cancelled:
             return nullptr;
         case DialogOutcome::unavailable:
+        case DialogOutcome::failed:
             break;
     }
-    std::fputs("usage: fftext INPUT OUTPUT\n", stderr);
+    print_usage();
+    if (!failure.empty()) std::fprintf(stderr, "fftext: the file dialog could not be shown: %s\n", failure.c_str());
     return nullptr;
 }
 
