@@ -53,7 +53,7 @@ fi
 # as_self; OWNER user:group of the input; WANT "refused" or "replaced".
 as_self() { "$@"; }
 ownership_case() {
-    local name=$1 runner=$2 owner=$3 mode=$4 want=$5 via output status
+    local name=$1 runner=$2 owner=$3 mode=$4 want=$5 via output status left
     for via in same_name dot_dot folder_link file_link; do
         rm -rf "$work/own" "$work/own-alias"
         mkdir -m 777 "$work/own" "$work/own/sub"
@@ -70,9 +70,10 @@ ownership_case() {
         esac
         RC=0
         MESSAGE=$($runner timeout 60 "$PROGRAM" "$work/own/data.txt" "$output" 2>&1 >/dev/null) || RC=$?
-        status="exit $RC, message '$MESSAGE', $(stat -c '%U:%G %a' "$work/own/data.txt")"
-        status+=", left: $(cd "$work/own" && ls -A | tr '\n' ' ')"
-        if [ "$(cd "$work/own" && ls -A | tr '\n' ' ')" != "data.txt link.txt sub " ] || [ ! -L "$work/own/link.txt" ]; then
+        # shellcheck disable=SC2012  # the names here are plain
+        left=$(cd "$work/own" && ls -A | tr '\n' ' ')
+        status="exit $RC, message '$MESSAGE', $(stat -c '%U:%G %a' "$work/own/data.txt"), left: $left"
+        if [ "$left" != "data.txt link.txt sub " ] || [ ! -L "$work/own/link.txt" ]; then
             fail "${name}_$via" "files in the folder changed: $status"
         elif [ "$want" = refused ] && [ "$RC" = 0 ] &&
             [ "$MESSAGE" = "Error: CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed" ] &&
