@@ -137,10 +137,11 @@ TEST(BinMagnitude, BothEdgesOfTheSquare) {
         EXPECT_EQ(bits_of(bin_magnitude(part, 0.0)), bits_of(part)) << part;
         EXPECT_EQ(bits_of(bin_magnitude(0.0, -part)), bits_of(part)) << part;
     }
-    // Two parts: the sum crosses the edge where each square alone does not.
-    const double pairs[][2] = {{top, top},         {top, top / 4},       {over, 1.0},
-                               {bottom, bottom},   {under, under},       {under, bottom},
-                               {top * 0.75, top * 0.75}, {under / 3, under / 5}};
+    // Two parts near the edges, the sum on either side of them: the plain
+    // formula where the sum is normal, the reference elsewhere.
+    const double pairs[][2] = {
+        {top, top},      {top, top / 4},           {over, 1.0},           {bottom, bottom}, {under, under},
+        {under, bottom}, {top * 0.75, top * 0.75}, {under / 3, under / 5}};
     for (const auto& pair : pairs) {
         const double want = square_sum_is_normal(pair[0], pair[1]) ? plain_magnitude(pair[0], pair[1])
                                                                    : reference_magnitude(pair[0], pair[1]);

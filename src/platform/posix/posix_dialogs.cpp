@@ -270,7 +270,8 @@ ProgramEnd run_program(const Arguments& arguments, std::string* captured) {
 std::string failure_of(const std::string& program, const ProgramEnd& end) {
     if (end.spawn_error != 0) return program + " could not be started: " + std::strerror(end.spawn_error);
     if (!end.waited) return "waiting for " + program + " failed";
-    if (WIFSIGNALED(end.status)) return program + " was killed by signal " + std::to_string(WTERMSIG(end.status));
+    if (WIFSIGNALED(end.status))
+        return program + " was killed by signal " + std::to_string(WTERMSIG(end.status));
     if (!WIFEXITED(end.status)) return program + " ended abnormally";
     const int status = WEXITSTATUS(end.status);
     if (status != kCancelStatus) return program + " exited with status " + std::to_string(status);

@@ -53,7 +53,8 @@ const PathChar* ask_path(DialogKind kind, std::string* path) {
             break;
     }
     print_usage();
-    if (!failure.empty()) std::fprintf(stderr, "fftext: the file dialog could not be shown: %s\n", failure.c_str());
+    if (!failure.empty())
+        std::fprintf(stderr, "fftext: the file dialog could not be shown: %s\n", failure.c_str());
     return nullptr;
 }
 
