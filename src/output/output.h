@@ -28,6 +28,14 @@ bool nine_digits_settled(double value);
 // atan2 where it settles the digits, the portable one elsewhere.
 size_t format_phase(double im, double re, char* out);
 
+// The magnitude sqrt(re * re + im * im) of a bin, as the rows print it: that
+// plain formula wherever the sum of squares is a finite normal number or zero;
+// where the sum overflows, or falls below the smallest normal double while a
+// part is non-zero, what the same formula gives without bounds on the exponent
+// (rounded once more where the magnitude itself is subnormal, and infinite
+// where it is beyond the largest double).
+double bin_magnitude(double re, double im);
+
 // write_spectrum formats the rows of an N-point spectrum in rounds of this
 // many (the last round may be shorter) and writes each round once it is
 // formatted; with several workers (up to 8 threads, from 32768 rows on),

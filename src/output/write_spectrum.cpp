@@ -1,4 +1,5 @@
 #include <atomic>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 
@@ -78,6 +79,39 @@ char* write_warnings(char* cursor, uint32_t count, const StepInfo& step) {
     return cursor;
 }
 
+// The magnitude of a bin whose sum of squares overflowed or fell below the
+// smallest normal double (plain is what the plain formula gave). Both parts
+// are scaled by 2^-e, e the exponent of the larger, so that its square lies in
+// [1, 4): scaling by a power of two is exact, and the only part that can lose
+// bits on the way is a smaller one whose square is below 2^-1022 of the
+// larger's and so cannot change their rounded sum. The square root is scaled
+// back by 2^e, exact unless the magnitude itself overflows or is subnormal.
+// Non-finite parts and exact zeros keep the plain result.
+__attribute__((cold, noinline)) double scaled_magnitude(double re, double im, double plain) {
+    if (!std::isfinite(re) || !std::isfinite(im) || (re == 0.0 && im == 0.0)) return plain;
+    const int e = std::ilogb(std::fmax(std::fabs(re), std::fabs(im)));
+    const double re_scaled = std::ldexp(re, -e);
+    const double im_scaled = std::ldexp(im, -e);
+    return std::ldexp(std::sqrt((re_scaled * re_scaled) + (im_scaled * im_scaled)), e);
+}
+
+}  // namespace
+
+double bin_magnitude(double re, double im) {
+    const double plain = std::sqrt((re * re) + (im * im));
+    // One unsigned comparison for 2^-511 <= plain <= DBL_MAX, that is for a
+    // sum of squares that is a finite normal number; zero, NaN and infinity
+    // (whatever their sign) fall outside.
+    constexpr uint64_t kLowest = 0x2000000000000000u;   // 2^-511
+    constexpr uint64_t kHighest = 0x7fefffffffffffffu;  // DBL_MAX
+    uint64_t bits;
+    std::memcpy(&bits, &plain, sizeof bits);
+    if (bits - kLowest <= kHighest - kLowest) return plain;
+    return scaled_magnitude(re, im, plain);
+}
+
+namespace {
+
 char* write_zero_row(char* cursor, double a0) {
     *cursor++ = '0';
     *cursor++ = '\t';
@@ -96,7 +130,7 @@ void format_rows(void* context) {
         const double im = block->a[2u * k + 1u];
         cursor += format_number(static_cast<double>(k) / block->span, 9, cursor);
         *cursor++ = '\t';
-        cursor += format_number(std::sqrt((re * re) + (im * im)), 9, cursor);
+        cursor += format_number(bin_magnitude(re, im), 9, cursor);
         *cursor++ = '\t';
         cursor += format_phase(im, re, cursor);
         cursor = end_line(cursor);

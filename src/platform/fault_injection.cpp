@@ -7,8 +7,8 @@
 
 namespace {
 
-const char* const kNames[] = {"open", "size", "allocate", "read", "create", "write", "close"};
-constexpr int kOperations = 7;
+const char* const kNames[] = {"open", "size", "allocate", "read", "create", "write", "close", "dialog"};
+constexpr int kOperations = 8;
 
 }  // namespace
 

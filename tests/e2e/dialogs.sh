@@ -26,8 +26,10 @@ TIMEOUT=$(command -v timeout)
 WORK=$(mktemp -d)
 XVFB_PID=
 APP_PID=
+DISPLAYS_PID=
 cleanup() {
     [[ -n $APP_PID ]] && kill "$APP_PID" 2>/dev/null
+    [[ -n $DISPLAYS_PID ]] && kill "$DISPLAYS_PID" 2>/dev/null
     [[ -n $XVFB_PID ]] && kill "$XVFB_PID" 2>/dev/null
     rm -rf "$WORK"
 }
@@ -151,6 +153,59 @@ run_app() {
 # The usual setting: the zenity stand-in first on PATH, a display named.
 STUBBED=(DISPLAY=:stub "PATH=$ZENITY_BIN:$PATH")
 
+# --- Displays that answer ---------------------------------------------------
+
+# The stand-ins' cancel status (1) is also what GTK exits with when it cannot
+# open the display, so a cancel counts only while the display can be reached.
+# This server stands for live displays: it accepts (and closes) connections
+# on TCP port 6000 + N of 127.0.0.1, on the abstract local socket an X server
+# N would use, and on the socket file WORK/wayland-live. Number M is one that
+# nothing listens to; WORK/wayland-stale is a socket file nobody serves.
+# shellcheck disable=SC2016  # python, not shell
+DISPLAYS_SOURCE='
+import os, select, socket, sys
+work = sys.argv[1]
+def tcp_port():
+    while True:
+        s = socket.socket()
+        s.bind(("127.0.0.1", 0))
+        if s.getsockname()[1] > 6100:
+            return s
+        s.close()
+tcp = tcp_port()
+tcp.listen(64)
+n = tcp.getsockname()[1] - 6000
+x = socket.socket(socket.AF_UNIX)
+x.bind(b"\0/tmp/.X11-unix/X%d" % n)
+x.listen(64)
+wayland = socket.socket(socket.AF_UNIX)
+wayland.bind(work + "/wayland-live")
+wayland.listen(64)
+stale = socket.socket(socket.AF_UNIX)
+stale.bind(work + "/wayland-stale")
+stale.close()
+free = tcp_port()
+m = free.getsockname()[1] - 6000
+free.close()
+with open(work + "/displays.new", "w") as f:
+    f.write("%d %d\n" % (n, m))
+os.rename(work + "/displays.new", work + "/displays")
+listening = [tcp, x, wayland]
+while True:
+    for ready in select.select(listening, [], [])[0]:
+        ready.accept()[0].close()
+'
+python3 -c "$DISPLAYS_SOURCE" "$WORK" &
+DISPLAYS_PID=$!
+for ((tries = 0; tries < 100; tries++)); do
+    [[ -s $WORK/displays ]] && break
+    sleep 0.1
+done
+read -r LIVE_NUMBER GONE_NUMBER <"$WORK/displays" || { echo "FAIL the stand-in displays did not start"; exit 1; }
+# The zenity stand-in first on PATH, a display that answers.
+LIVE=(DISPLAY=":$LIVE_NUMBER" "PATH=$ZENITY_BIN:$PATH")
+FAILED=$'fftext: the file dialog could not be shown: '
+
 fail() { problems+="${problems:+; }$*"; }
 
 expect_eq() {  # what, got, want
@@ -254,17 +309,16 @@ finish
 
 # --- Cancelled dialogs ------------------------------------------------------
 
-# Anything but exit status 0 with a name is a cancel: no further call, no
-# message, exit status 0. '~' stands for a space, '@' for the input's name;
-# the last rows carry a name that must be ignored: a killed dialog has
-# WEXITSTATUS 0, and a name with a zero byte in it would be cut short to
-# another file.
+# The cancel status, or status 0 without a name, is a cancel: no further call,
+# no message, exit status 0. '~' stands for a space, '@' for the input's name;
+# the last row carries a name that must be ignored: one with a zero byte in it
+# would be cut short to another file.
 while read -r name answer; do
     begin "cancel_open_$name"
     printf '%s' "$GOOD_INPUT" >"$CASE/in.txt"
     answer=${answer//\~/ }
     answers "${answer//@/$CASE/in.txt}"
-    run_app "${STUBBED[@]}" --
+    run_app "${LIVE[@]}" --
     expect_status 0
     expect_stderr ""
     expect_calls "$ZENITY_OPEN"
@@ -272,10 +326,9 @@ while read -r name answer; do
     finish
 done <<'ROWS'
 status_1 1
+status_1_with_name 1 @
 empty_output 0
 newline_only 0~
-status_5_with_name 5 @
-killed_with_name KILL @
 zero_byte_in_name 0 @\0x
 ROWS
 
@@ -283,7 +336,7 @@ while read -r name answer; do
     begin "cancel_save_$name"
     printf '%s' "$GOOD_INPUT" >"$CASE/in.txt"
     answers "0 $CASE/in.txt" "${answer//@/$CASE/out.txt}"
-    run_app "${STUBBED[@]}" --
+    run_app "${LIVE[@]}" --
     expect_status 0
     expect_stderr ""
     expect_calls "$ZENITY_OPEN" "$ZENITY_SAVE"
@@ -292,8 +345,114 @@ while read -r name answer; do
 done <<'ROWS'
 status_1 1
 empty_output 0
-killed_with_name KILL @
 ROWS
+
+# --- A dialog that fails: the usage line, and why ---------------------------
+
+# Any other status, or a signal, is no cancel: the run ends as without a
+# display, with one more line saying why. A name printed before is ignored
+# (a killed dialog has WEXITSTATUS 0). The save dialog fails the same way.
+while IFS='|' read -r name answer reason; do
+    for dialog in open save; do
+        begin "dialog_fails_${dialog}_$name"
+        printf '%s' "$GOOD_INPUT" >"$CASE/in.txt"
+        if [[ $dialog == open ]]; then
+            answers "${answer//@/$CASE/in.txt}"
+        else
+            answers "0 $CASE/in.txt" "${answer//@/$CASE/out.txt}"
+        fi
+        run_app "${LIVE[@]}" --
+        expect_status 0
+        expect_stderr "$USAGE$FAILED$reason"$'\n'
+        if [[ $dialog == open ]]; then expect_calls "$ZENITY_OPEN"; else expect_calls "$ZENITY_OPEN" "$ZENITY_SAVE"; fi
+        expect_only_files in.txt
+        finish
+    done
+done <<'ROWS'
+status_0_is_not_all|2|zenity exited with status 2
+status_5|5|zenity exited with status 5
+status_5_with_name|5 @|zenity exited with status 5
+status_255|255|zenity exited with status 255
+killed|KILL|zenity was killed by signal 9
+killed_with_name|KILL @|zenity was killed by signal 9
+ROWS
+
+# Which display answers decides whether the cancel status is a cancel. '@'
+# stands for WORK, {N} for the live display number, {M} for one nothing
+# serves.
+while IFS='|' read -r name settings reason; do
+    begin "display_$name"
+    settings=${settings//@/$WORK}
+    settings=${settings//\{N\}/$LIVE_NUMBER}
+    read -r -a settings <<<"${settings//\{M\}/$GONE_NUMBER}"
+    answers 1
+    run_app "PATH=$ZENITY_BIN:$PATH" "${settings[@]}" --
+    expect_status 0
+    reason=${reason//@/$WORK}
+    reason=${reason//\{M\}/$GONE_NUMBER}
+    if [[ -n $reason ]]; then expect_stderr "$USAGE$FAILED$reason"$'\n'; else expect_stderr ""; fi
+    expect_calls "$ZENITY_OPEN"
+    finish
+done <<'ROWS'
+x_local|DISPLAY=:{N}|
+x_local_screen|DISPLAY=:{N}.0|
+x_unix_host|DISPLAY=unix:{N}|
+x_tcp|DISPLAY=127.0.0.1:{N}.0|
+x_tcp_protocol|DISPLAY=tcp/127.0.0.1:{N}|
+x_local_through_tcp|DISPLAY=tcp/localhost:{N}|
+wayland_path|WAYLAND_DISPLAY=@/wayland-live|
+wayland_runtime_dir|XDG_RUNTIME_DIR=@ WAYLAND_DISPLAY=wayland-live|
+x_gone_wayland_live|DISPLAY=:{M} XDG_RUNTIME_DIR=@ WAYLAND_DISPLAY=wayland-live|
+x_live_wayland_gone|DISPLAY=:{N} WAYLAND_DISPLAY=@/wayland-stale|
+x_gone|DISPLAY=:{M}|cannot connect to display :{M}
+x_unix_gone|DISPLAY=unix:{M}.0|cannot connect to display unix:{M}.0
+x_unix_protocol_gone|DISPLAY=unix/:{M}|cannot connect to display unix/:{M}
+x_tcp_gone|DISPLAY=127.0.0.1:{M}|cannot connect to display 127.0.0.1:{M}
+x_no_number|DISPLAY=:stub|cannot connect to display :stub
+x_no_colon|DISPLAY=stub|cannot connect to display stub
+wayland_stale_socket|WAYLAND_DISPLAY=@/wayland-stale|cannot connect to Wayland display @/wayland-stale
+wayland_no_runtime_dir|WAYLAND_DISPLAY=wayland-live|cannot connect to Wayland display wayland-live
+wayland_missing|XDG_RUNTIME_DIR=@ WAYLAND_DISPLAY=wayland-9|cannot connect to Wayland display wayland-9
+both_gone|DISPLAY=:{M} WAYLAND_DISPLAY=@/wayland-stale|cannot connect to display :{M} nor to Wayland display @/wayland-stale
+ROWS
+
+# A zenity that is found but cannot be started (its interpreter is missing)
+# and a kdialog that dies, as Qt aborts without a display.
+begin dialog_fails_cannot_start
+run_app DISPLAY=:stub "PATH=$BROKEN_BIN" --
+expect_status 0
+expect_stderr "$USAGE${FAILED}zenity could not be started: No such file or directory"$'\n'
+expect_only_files
+finish
+
+begin dialog_fails_kdialog_killed
+answers KILL
+run_app DISPLAY=:stub "PATH=$KDIALOG_BIN" --
+expect_status 0
+expect_stderr "$USAGE${FAILED}kdialog was killed by signal 9"$'\n'
+expect_calls "$KDIALOG_OPEN"
+finish
+
+begin dialog_fails_kdialog_no_display
+answers 1
+run_app "DISPLAY=:$GONE_NUMBER" "PATH=$KDIALOG_BIN" --
+expect_status 0
+expect_stderr "$USAGE${FAILED}cannot connect to display :$GONE_NUMBER"$'\n'
+expect_calls "$KDIALOG_OPEN"
+finish
+
+# The real zenity, when installed, on a display that does not exist.
+if command -v zenity >/dev/null; then
+    begin dialog_fails_real_zenity_no_display
+    mkdir -p "$WORK/zenity-home"
+    run_app "DISPLAY=:$GONE_NUMBER" "HOME=$WORK/zenity-home" --
+    expect_status 0
+    expect_stderr "$USAGE${FAILED}cannot connect to display :$GONE_NUMBER"$'\n'
+    expect_only_files
+    finish
+else
+    echo "SKIP dialog_fails_real_zenity_no_display: zenity is not installed"
+fi
 
 # --- Failures in dialog mode ------------------------------------------------
 
@@ -352,7 +511,7 @@ finish
 # Settings in which no dialog program may be started. An empty DISPLAY is no
 # display; a PATH entry holding a zenity without execute permission or a
 # kdialog that is a directory holds no dialog program. A zenity that cannot
-# be started has shown nothing either.
+# be started is a failure, below.
 while IFS='|' read -r name display_setting path_setting arguments; do
     begin "usage_$name"
     settings=("PATH=${path_setting//@/$WORK}")
@@ -372,7 +531,6 @@ empty_display|DISPLAY=|@/zenity-bin:/usr/bin:/bin|
 empty_wayland_display|WAYLAND_DISPLAY=|@/zenity-bin:/usr/bin:/bin|
 no_program_on_path|DISPLAY=:stub|@/decoy-bin|
 no_program_relative_entry|DISPLAY=:stub|@/decoy-bin::decoy|
-program_cannot_start|DISPLAY=:stub|@/broken-bin|
 ROWS
 
 # --- Which program, and how kdialog is called -------------------------------
@@ -422,7 +580,7 @@ finish
 
 begin kdialog_cancel_open
 answers "1"
-run_app DISPLAY=:stub "PATH=$KDIALOG_BIN" --
+run_app "DISPLAY=:$LIVE_NUMBER" "PATH=$KDIALOG_BIN" --
 expect_status 0
 expect_stderr ""
 expect_calls "$KDIALOG_OPEN"

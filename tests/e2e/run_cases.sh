@@ -8,7 +8,8 @@ PROGRAM=$1
 
 ## Worked runs, compared byte for byte
 for name in impulse half_step shifted_origin three_points eight_shifted six_points constant \
-            stray_padded stray two_points seven_bytes bom_crlf tie_8192 subnormal_phase; do
+            stray_padded stray two_points seven_bytes bom_crlf tie_8192 subnormal_phase \
+            impulse_1e200 impulse_1e-170 impulse_subnormal overflow_sum; do
     expect_output "$name" "$golden/$name.txt"
 done
 

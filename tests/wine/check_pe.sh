@@ -68,7 +68,8 @@ if [ "$(basename "$exe")" = fftext.exe ]; then
                 kernel32.dll:WriteFile kernel32.dll:CloseHandle kernel32.dll:VirtualAlloc \
                 kernel32.dll:GetCommandLineW shell32.dll:CommandLineToArgvW \
                 kernel32.dll:GetFileInformationByHandle kernel32.dll:MoveFileExW kernel32.dll:DeleteFileW \
-                comdlg32.dll:GetOpenFileNameW comdlg32.dll:GetSaveFileNameW user32.dll:MessageBoxA; do
+                comdlg32.dll:GetOpenFileNameW comdlg32.dll:GetSaveFileNameW comdlg32.dll:CommDlgExtendedError \
+                user32.dll:MessageBoxA; do
         imported_names "${pair%%:*}" | grep -qx "${pair#*:}"
         check "calls_${pair#*:}" $? "${pair#*:} is not imported from ${pair%%:*}"
     done

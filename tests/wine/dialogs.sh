@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# dialogs.sh FFTEXT.EXE: the Windows program's dialog mode under wine, on a
+# dialogs.sh FFTEXT.EXE [faults]: the Windows program's dialog mode under wine, on a
 # private Xvfb server with no window manager, driven by xdotool: both dialogs
 # accepted, each cancelled, a failure after the open dialog, the overwrite
 # question, a single argument ignored; and at the end one run without any
 # display, where the open dialog cannot appear, which must end the run like a
-# cancel.
+# cancel. With "faults" (a build with fault injection), only the dialogs'
+# own failures instead.
 #
 # Skipped (a SKIP line, exit status 77) when Xvfb, xdotool or xwininfo is
 # missing.
 set -u
-if [ $# -ne 1 ] || [ ! -f "$1" ]; then
-    echo "usage: dialogs.sh FFTEXT.EXE" >&2
+if [ $# -lt 1 ] || [ $# -gt 2 ] || [ ! -f "$1" ] || { [ $# = 2 ] && [ "$2" != faults ]; }; then
+    echo "usage: dialogs.sh FFTEXT.EXE [faults]" >&2
     exit 2
 fi
 here=$(cd "$(dirname "$0")" && pwd)
@@ -144,6 +145,51 @@ check() { if [ "$2" = 0 ]; then pass; else fail "$1" "$3"; fi; }
 calls() {  # LOG: "open/save/boxes" call counts
     echo "$(relay_count "$1" comdlg32.GetOpenFileNameW)/$(relay_count "$1" comdlg32.GetSaveFileNameW)/$(relay_count "$1" user32.MessageBoxA)"
 }
+
+## A dialog call that fails (returns no path while CommDlgExtendedError() is
+## not 0, as for a chosen path longer than its 260-character buffer) is no
+## cancel: one box naming the call, exit code 0, nothing written. Wine's own
+## dialog cannot be made to fail so: the fault-injecting build takes the path
+## chosen in the n-th dialog for such a failure.
+if [ "${2:-}" = faults ]; then
+    # dialog_failure NAME FAIL-SETTING OUTPUT MESSAGE CALLS
+    dialog_failure() {
+        local name=$1 box caption message
+        export FFTEXT_FAIL=$2
+        if dialog_run "$name" "$golden/impulse.txt" "$3"; then
+            if box=$(find_window '^(Error|Warning)$'); then
+                caption=$(xdo getwindowname "$box")
+                answer "$box" ""
+                finish_app
+                message=$(relay_message "$LOG")
+                [ "$RC" = 0 ] && [ "$caption" = Error ] && [ "$message" = "$4" ] && [ "$(calls "$LOG")" = "$5" ] &&
+                    [ ! -e "$work/$name.txt" ]
+                check "$name" $? "exit $RC, title '$caption', message '$message', calls $(calls "$LOG")"
+            else
+                kill "$APP_PID" 2>/dev/null; finish_app
+                fail "$name" "no message box appeared"
+            fi
+        else
+            fail "$name" "a dialog did not appear"
+        fi
+        unset FFTEXT_FAIL
+    }
+    dialog_failure open_dialog_fails dialog:1 - "Error: GetOpenFileNameW failed" 1/0/1
+    dialog_failure save_dialog_fails dialog:2 "$work/save_dialog_fails.txt" "Error: GetSaveFileNameW failed" 1/1/1
+    # A third dialog call never comes: the run goes on as usual.
+    export FFTEXT_FAIL=dialog:3
+    if dialog_run no_third_dialog "$golden/impulse.txt" "$work/no_third_dialog.txt"; then
+        finish_app
+        cmp -s "$work/no_third_dialog.txt" "$golden/impulse.out" && [ "$RC" = 1 ] && [ "$(calls "$LOG")" = 1/1/0 ]
+        check no_third_dialog $? "exit $RC, calls open/save/box $(calls "$LOG")"
+    else
+        fail no_third_dialog "a dialog did not appear"
+    fi
+    unset FFTEXT_FAIL
+    echo "$passed passed, $failed failed"
+    [ "$failed" = 0 ]
+    exit
+fi
 
 ## Both dialogs accepted: exit code 1, the spectrum in the chosen file
 if dialog_run accepted "$golden/impulse.txt" "$work/accepted.txt"; then

@@ -52,15 +52,19 @@ void print_usage() {
 }
 
 const PathChar* ask_path(DialogKind kind, std::string* path) {
-    switch (run_file_dialog(kind, path)) {
+    std::string failure;
+    switch (run_file_dialog(kind, path, &failure)) {
         case DialogOutcome::chosen:
             return path->c_str();
         case DialogOutcome::cancelled:
             return nullptr;
         case DialogOutcome::unavailable:
+        case DialogOutcome::failed:
             break;
     }
     print_usage();
+    if (!failure.empty())
+        std::fprintf(stderr, "fftext: the file dialog could not be shown: %s\n", failure.c_str());
     return nullptr;
 }
 
@@ -70,9 +74,26 @@ bool is_input_file(const char* path) {
            status.st_ino == input_status.st_ino;
 }
 
+// True when this process may write the file at `path` itself, as opening it
+// for output would: an open for writing, without truncating it, asks the
+// kernel under the same rules (permission bits, ACLs, a read-only mount, an
+// immutable file, root's rights) instead of imitating them. The file opened
+// must still be the input.
+bool may_write_in_place(const char* path) {
+    const int fd = open(path, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat status;
+    const bool same = fstat(fd, &status) == 0 && status.st_dev == input_status.st_dev &&
+                      status.st_ino == input_status.st_ino;
+    close(fd);
+    return same;
+}
+
 // A new file in the directory of the input's real path (a link is followed),
-// with the input's permissions.
+// with the input's permissions, and its owner and group where this process
+// may give them (root may; another user may keep the group if a member).
 int create_replacement(const char* path) {
+    if (!may_write_in_place(path)) return -1;
     char* real = realpath(path, nullptr);
     if (real == nullptr) return -1;
     replaced_path = real;
@@ -82,6 +103,11 @@ int create_replacement(const char* path) {
     int fd = mkostemp(&name[0], O_CLOEXEC);
     if (fd < 0) return -1;
     replacement_path = name;
+    // Owner before mode: a change of owner clears the set-user-ID bit.
+    if (fchown(fd, input_status.st_uid, input_status.st_gid) != 0 &&
+        fchown(fd, static_cast<uid_t>(-1), input_status.st_gid) != 0) {
+        // Neither may be given: the new file stays the running user's.
+    }
     fchmod(fd, input_status.st_mode & 07777);
     return fd;
 }

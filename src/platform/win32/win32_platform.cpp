@@ -77,6 +77,17 @@ bool same_file(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMA
 
 HANDLE handle_of(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
+// A dialog that returns no path was cancelled when CommDlgExtendedError() is
+// 0; otherwise it failed (a chosen path longer than the buffer, say), and the
+// run ends with one box naming the call. A test build can take a path chosen
+// in it for such a failure.
+const PathChar* dialog_result(BOOL chosen, wchar_t* path, const char* failed_call) {
+    const bool injected = injected_failure(Operation::dialog);
+    if (chosen && !injected) return path;
+    if (injected || CommDlgExtendedError() != 0) show_message(failure(kCaptionError, failed_call), true);
+    return nullptr;
+}
+
 FileHandle file_of(HANDLE handle) { return reinterpret_cast<FileHandle>(handle); }
 
 }  // namespace
@@ -102,7 +113,7 @@ const PathChar* ask_input_path() {
     dialog_record.nMaxFile = kPathChars;
     dialog_record.lpstrTitle = kDialogTitle;
     dialog_record.Flags = kOpenFlags;
-    return GetOpenFileNameW(&dialog_record) ? input_path : nullptr;
+    return dialog_result(GetOpenFileNameW(&dialog_record), input_path, "GetOpenFileNameW failed");
 }
 
 const PathChar* ask_output_path() {
@@ -112,7 +123,7 @@ const PathChar* ask_output_path() {
     dialog_record.lpstrFile = output_path;
     dialog_record.lpstrFilter = kSaveFilter;
     dialog_record.Flags = kSaveFlags;
-    return GetSaveFileNameW(&dialog_record) ? output_path : nullptr;
+    return dialog_result(GetSaveFileNameW(&dialog_record), output_path, "GetSaveFileNameW failed");
 }
 
 bool open_input(const PathChar* path, FileHandle* file) {
