@@ -289,7 +289,7 @@ TEST(RealSpectrum, ExactValues) {
     };
     for (const ExactCase& c : cases) {
         std::vector<double> a = c.y;
-        real_spectrum(a.data(), static_cast<uint32_t>(a.size()), c.x0, c.dx);
+        real_spectrum(a.data(), static_cast<uint32_t>(a.size()), c.x0, c.dx, kOneWorker);
         for (size_t i = 0; i < a.size(); ++i) {
             EXPECT_TRUE(same_bits(a[i], c.want[i])) << c.what << ", slot " << i;
         }
@@ -299,7 +299,7 @@ TEST(RealSpectrum, ExactValues) {
 // One value: nothing to transform, but the zero-frequency value is still scaled.
 TEST(RealSpectrum, SingleValue) {
     double a[2] = {3.0, 0x1.5p-3};
-    real_spectrum(a, 1, 5.0, 0.5);
+    real_spectrum(a, 1, 5.0, 0.5, kOneWorker);
     EXPECT_TRUE(same_bits(a[0], 1.5));
     EXPECT_TRUE(same_bits(a[1], 0x1.5p-3));
 }
@@ -310,7 +310,7 @@ TEST(RealSpectrum, SingleValue) {
 TEST(RealSpectrum, CosineOverEight) {
     const double r = 0x1.6a09e667f3bcdp-1;  // cos(pi/4)
     double a[8] = {1, r, 0, -r, -1, -r, 0, r};
-    real_spectrum(a, 8, 0.0, 1.0);
+    real_spectrum(a, 8, 0.0, 1.0, kOneWorker);
     const double want[8] = {0, 0, 4, 0, 0, 0, 0, 0};
     for (int i = 0; i < 8; ++i) {
         EXPECT_NEAR(a[i], want[i], 1e-15) << "slot " << i;
@@ -326,7 +326,7 @@ TEST(RealSpectrum, MatchesDirectSumAtOrigin) {
         for (double dx : {1.0, 0.001}) {
             std::vector<double> y = random_values(N, N);
             std::vector<LongComplex> want = direct_spectrum(y, 0.0, dx);
-            real_spectrum(y.data(), N, 0.0, dx);
+            real_spectrum(y.data(), N, 0.0, dx, kOneWorker);
             double err = error_of_largest(y, want);
             EXPECT_LE(err, 2e-15) << "N = " << N << ", dx = " << dx;
         }
@@ -366,7 +366,7 @@ TEST(RealSpectrum, MatchesDirectSumAwayFromOrigin) {
             double x0 = ratio * dx;
             std::vector<double> y = random_values(N, 7 * N + 1);
             std::vector<LongComplex> want = direct_spectrum(y, x0, dx);
-            real_spectrum(y.data(), N, x0, dx);
+            real_spectrum(y.data(), N, x0, dx, kOneWorker);
             double err = error_of_largest(y, want);
             EXPECT_LE(err, 2e-15 + rotation_bound(x0 / dx, N)) << "N = " << N << ", x0/dx = " << ratio;
         }
@@ -395,8 +395,8 @@ TEST(RealSpectrum, ShiftTurnsPhases) {
         std::vector<double> y = random_values(s.N, s.N + 99);
         std::vector<double> a = y;
         std::vector<double> b = y;
-        real_spectrum(a.data(), s.N, s.x0, s.dx);
-        real_spectrum(b.data(), s.N, s.x0 + s.c, s.dx);
+        real_spectrum(a.data(), s.N, s.x0, s.dx, kOneWorker);
+        real_spectrum(b.data(), s.N, s.x0 + s.c, s.dx, kOneWorker);
         EXPECT_TRUE(same_bits(a[0], b[0]));
         EXPECT_TRUE(same_bits(a[1], b[1]));
         double tol = rotation_bound(s.x0 / s.dx, s.N) + rotation_bound((s.x0 + s.c) / s.dx, s.N) + 8 * kUnit;

@@ -34,7 +34,7 @@ int run_transform() {
     if (failed(message)) return report(message, dialog_mode);
 
     const uint32_t N = pad_to_power_of_two(samples.values, count);
-    real_spectrum(samples.values, N, step.x0, step.dx);
+    real_spectrum(samples.values, N, step.x0, step.dx, Workers{processor_count(), run_parallel});
 
     // The output is asked for only now, after everything that can go wrong with the input.
     const PathChar* output_path = dialog_mode ? ask_output_path() : argument(2);

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "common/workers.h"
+
 // kSineTable[j] = sin(2*pi / 2^j), the nearest double, j = 0 ... 48.
 extern const double kSineTable[49];
 
@@ -23,4 +25,6 @@ const uint32_t kMaxLength = 1u << 26;
 // spectrum in place:
 // a[0] = dx * sum y, a[1] = dx * sum (-1)^n y, and for k = 1 ... N/2 - 1 the bin
 // (a[2k], a[2k+1]) = dx * sum_n y(n) * exp(+2*pi*i*k*(x0 + n*dx) / (N*dx)).
-void real_spectrum(double* a, uint32_t N, double x0, double dx);
+// Long transforms run on up to workers.count threads, started by
+// workers.run; the result is the same bits on any number.
+void real_spectrum(double* a, uint32_t N, double x0, double dx, const Workers& workers);

@@ -79,6 +79,16 @@ inline void put_twiddle(double* table, size_t j, __m128d w) {
     _mm_storeu_pd(entry + kFactorIm, _mm_mul_pd(_mm_unpackhi_pd(w, w), _mm_set_pd(1.0, -1.0)));
 }
 
+// The recurrence of the split step as a TwiddleRecurrence.
+inline TwiddleRecurrence split_recurrence(const Split& s) {
+    return {_mm_set_pd(s.wi, s.wr), _mm_set1_pd(s.alpha), _mm_set_pd(s.beta, -s.beta)};
+}
+
+inline void store_split(Split& s, __m128d w) {
+    _mm_storel_pd(&s.wr, w);
+    _mm_storeh_pd(&s.wi, w);
+}
+
 // A RideAlong (passes.h) inside a loop, one step per call while steps are
 // left. Meant to be copied into the loop's own variables, so that it lives
 // in registers there.
@@ -115,10 +125,9 @@ inline Riding start_riding(const RideAlong* along) {
         Riding idle = Riding();
         return idle;
     }
-    const double* s = along->split;
-    TwiddleRecurrence split = {_mm_set_pd(s[1], s[0]), _mm_set1_pd(s[2]), _mm_set_pd(s[3], -s[3])};
-    return {along->rotation,   split, along->steps, 0, along->spacing, along->rotation_marks,
-            along->split_marks};
+    const Checkpoints& marks = *along->marks;
+    return {along->rotation, split_recurrence(along->split), along->steps, 0, marks.spacing, marks.lower,
+            marks.splits};
 }
 
 inline void finish_riding(Riding& riding, RideAlong* along) {
@@ -128,93 +137,6 @@ inline void finish_riding(Riding& riding, RideAlong* along) {
     if (along != nullptr) {
         along->rotation = riding.c;
     }
-}
-
-// The factors of a short transform (real_spectrum.cpp), a step at a time, so
-// that the steps can run inside complex_fft's passes, whose butterflies
-// leave the processor room beside the recurrences' chains of dependent
-// operations. Step i writes entry half + i of the largest stage and c_{i+1}
-// of the rotation at rotation_table[2i + 2]; from i = 1 on, also entry i of
-// the smaller stages, one stage after another, and w_i of the split step
-// at split_table[2i]. So the entries below 2^k are written once the steps
-// below 2^k have run. start_short_fill runs step 0. Meant to be copied into
-// a loop's own variables, so that it lives in registers there; avx_passes.cpp
-// has a form that steps the two stage recurrences in one vector.
-// The steps of a fill (ShortFill or its AVX form) below `end` that have not
-// run, Fill::kStride at a time, on a copy that lives in registers.
-template <class Fill>
-__attribute__((always_inline)) inline void run_fill_to(Fill& fill, uint32_t end) {
-    Fill f = fill;
-    uint32_t stop = end < f.half ? end : f.half;
-    for (; f.next < stop; f.next += Fill::kStride) {
-        f.run(f.next);
-    }
-    fill = f;
-}
-
-// The fill's next steps, if any are left.
-template <class Fill>
-__attribute__((always_inline)) inline void step_fill(Fill& fill) {
-    if (fill.next < fill.half) {
-        fill.run(fill.next);
-        fill.next += Fill::kStride;
-    }
-}
-
-struct ShortFill {
-    static constexpr uint32_t kStride = 1;
-    TwiddleRecurrence top;
-    TwiddleRecurrence low;
-    TwiddleRecurrence split;
-    Rotation rotation;
-    double* stage_table;
-    double* split_table;
-    double* rotation_table;
-    uint32_t half;
-    uint32_t next;
-    uint32_t low_t;
-
-    __attribute__((always_inline)) void run(uint32_t i) {
-        put_twiddle(stage_table, half + i, top.w);
-        top.w = next_twiddle(top.w, top.alpha2, top.beta2);
-        rotation_table[2 * i + 2] = rotation.cr;
-        rotation_table[2 * i + 3] = rotation.ci;
-        next_rotation(rotation);
-        if (i > 1 && (i & (i - 1)) == 0) {
-            low = stage_recurrence(++low_t);
-        }
-        put_twiddle(stage_table, i, low.w);
-        low.w = next_twiddle(low.w, low.alpha2, low.beta2);
-        _mm_storeu_pd(split_table + 2 * i, split.w);
-        split.w = next_twiddle(split.w, split.alpha2, split.beta2);
-    }
-
-    __attribute__((always_inline)) void step() { step_fill(*this); }
-
-    // Runs the steps below `end` that have not run.
-    __attribute__((always_inline)) void run_to(uint32_t end) { run_fill_to(*this, end); }
-};
-
-// A ShortFill for M complex values after step 0, from split = (w_1, alpha,
-// beta) of the split step and `rotation` at c_1.
-inline ShortFill start_short_fill(uint32_t M, const double* split, Rotation rotation, ShortTables tables) {
-    ShortFill fill;
-    fill.top = stage_recurrence(stage_count(M));
-    fill.low = stage_recurrence(1);
-    fill.split = {_mm_loadu_pd(split), _mm_set1_pd(split[2]), _mm_set_pd(split[3], -split[3])};
-    fill.rotation = rotation;
-    fill.stage_table = tables.stage;
-    fill.split_table = tables.split;
-    fill.rotation_table = tables.rotation;
-    fill.half = M / 2;
-    fill.next = 1;
-    fill.low_t = 1;
-    put_twiddle(tables.stage, fill.half, fill.top.w);
-    fill.top.w = next_twiddle(fill.top.w, fill.top.alpha2, fill.top.beta2);
-    tables.rotation[2] = rotation.cr;
-    tables.rotation[3] = rotation.ci;
-    next_rotation(fill.rotation);
-    return fill;
 }
 
 // Writes the next `count` factors of each of the `n` recurrences to entries
