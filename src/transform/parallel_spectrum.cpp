@@ -55,94 +55,61 @@ struct Chains {
     double* stage_marks;
 };
 
-// Turns of the recurrences, each two steps of the rotation, which has
-// twice as many values to make, and one of the split step and of each of
-// the n stage recurrences; `before` is left at the value between the last
-// two rotation steps.
+// Turns of the checkpoint ride, each two steps of the rotation, which has
+// twice as many values to make, and one of each of the n stage recurrences.
 template <int n>
-void run_turns(Rotation& c, Rotation& before, TwiddleRecurrence& w, TwiddleRecurrence* stage, size_t turns) {
-    Rotation now = c;  // in registers, as are the others
-    Rotation mid = before;
-    __m128d split = w.w;
+void run_turns(Riding& riding, TwiddleRecurrence* stage, size_t turns) {
+    Riding ride = riding;  // in registers, as are the others
     __m128d x[n];
     for (int u = 0; u < n; ++u) {
         x[u] = stage[u].w;
     }
     for (size_t i = 0; i < turns; ++i) {
-        next_rotation(now);
-        mid = now;
-        next_rotation(now);
-        split = next_twiddle(split, w.alpha2, w.beta2);
+        ride.step();
+        ride.step();
         for (int u = 0; u < n; ++u) {
             x[u] = next_twiddle(x[u], stage[u].alpha2, stage[u].beta2);
         }
     }
-    c = now;
-    before = mid;
-    w.w = split;
+    riding = ride;
     for (int u = 0; u < n; ++u) {
         stage[u].w = x[u];
     }
 }
 
-void put_pair(double* at, const Rotation& c) {
-    at[0] = c.cr;
-    at[1] = c.ci;
-}
-
-// All the recurrences side by side, in blocks of turns at whose starts the
-// marks fall: turn i starts with c_{2i+1} (and c_{2i} before it), w_{i+1}
-// and the stage recurrences at offset i. The stage recurrences of shorter
-// stages stop first: from turn i on, only those of the stages above i go on.
+// The checkpoint ride with the stage recurrences of the
+// last sweep side by side, in blocks of a piece of turns: turn i starts
+// with the stage recurrences at offset i. Those of shorter stages stop
+// first: from turn i on, only those of the stages above i go on.
 void run_chains(void* context) {
     const Chains& chains = *static_cast<const Chains*>(context);
-    const Checkpoints& marks = chains.marks;
-    uint32_t M = marks.M;
-    uint32_t half = M / 2;
-    uint32_t spacing = marks.spacing;
     const Sweep& last = chains.last;
     size_t piece = last.h / chains.pieces;
-    size_t block = spacing / 2 < piece ? spacing / 2 : piece;  // both powers of two
-
-    Rotation c = chains.rotation;
-    Rotation before = Rotation();
-    TwiddleRecurrence w = split_recurrence(chains.split);
+    // c_1 ... c_{M-1}: the last turn's second step has nothing to do.
+    RideAlong along = {chains.rotation, chains.split, chains.marks.M - 1, &chains.marks};
+    Riding riding = start_riding(&along);
     TwiddleRecurrence stage[kMaxSpan];
     for (uint32_t u = 0; u < last.span; ++u) {
         stage[u] = stage_recurrence(last.t + u);
     }
-    for (size_t i = 0; i < half; i += block) {
-        if (2 * i < half && (2 * i) % spacing == 0) {
-            put_pair(marks.lower + 2 * (2 * i / spacing), c);
-        }
-        if (2 * i == half) {
-            put_pair(marks.upper + 2 * (half / spacing - 1), c);
-        }
-        if (2 * i > half && (2 * i) % spacing == 0) {
-            put_pair(marks.upper + 2 * ((M - 2 * i) / spacing - 1), before);
-        }
-        if (i % spacing == 0) {
-            _mm_storeu_pd(marks.splits + 2 * (i / spacing), w.w);
-        }
+    for (size_t i = 0; i < chains.marks.M / 2; i += piece) {
         uint32_t going = 0;  // the first stage recurrence still going
         while ((last.h << going) <= i) {
             ++going;
         }
-        if (i % piece == 0) {
-            for (uint32_t u = going; u < last.span; ++u) {
-                size_t q = ((size_t{1} << u) - 1) * chains.pieces + i / piece;
-                _mm_storeu_pd(chains.stage_marks + 2 * q, stage[u].w);
-            }
+        for (uint32_t u = going; u < last.span; ++u) {
+            size_t q = ((size_t{1} << u) - 1) * chains.pieces + i / piece;
+            _mm_storeu_pd(chains.stage_marks + 2 * q, stage[u].w);
         }
         switch (last.span - going) {
             case 3:
-                run_turns<3>(c, before, w, stage + going, block);
+                run_turns<3>(riding, stage + going, piece);
                 break;
             case 2:
-                run_turns<2>(c, before, w, stage + going, block);
+                run_turns<2>(riding, stage + going, piece);
                 break;
             default:
-                run_turns<1>(c, before, w, stage + going, block);
+                run_turns<1>(riding, stage + going, piece);
                 break;
         }
     }

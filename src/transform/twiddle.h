@@ -89,34 +89,55 @@ inline void store_split(Split& s, __m128d w) {
     _mm_storeh_pd(&s.wi, w);
 }
 
-// A RideAlong (passes.h) inside a loop, one step per call while steps are
-// left. Meant to be copied into the loop's own variables, so that it lives
-// in registers there.
+// The one routine that makes the checkpoints (passes.h): the rotation from
+// c_1 and the split step from w_1 as a RideAlong has them, one step of each
+// per call while steps are left, leaving c_k (and w_k) wherever a
+// checkpoint falls: k = 1, 1 + spacing, ... up to M/2 (lower and splits),
+// then M/2 + 1 and M/2 + spacing, M/2 + 2 spacing, ... below M (upper).
+// The one-thread form runs it alongside complex_fft's sweeps up to c_{M/2};
+// the threaded form on a thread of its own, on to the upper checkpoints.
+// The split step's values past M/2 are not used. Meant to be copied into a
+// loop's own variables, so that it lives in registers there.
 struct Riding {
-    Rotation c;
-    TwiddleRecurrence split;
+    Rotation c;           // c_k
+    TwiddleRecurrence w;  // w_k
     uint32_t left;
-    uint32_t until_mark;
-    uint32_t spacing;
-    double* rotation_marks;
-    double* split_marks;
+    uint32_t until_mark;  // steps to the next checkpoint, at k = next_mark
+    uint32_t next_mark;
+    const Checkpoints* marks;
 
     void step() {
         if (left == 0) {
             return;
         }
         if (until_mark == 0) {
-            rotation_marks[0] = c.cr;
-            rotation_marks[1] = c.ci;
-            rotation_marks += 2;
-            _mm_storeu_pd(split_marks, split.w);
-            split_marks += 2;
-            until_mark = spacing;
+            leave_mark();
         }
         next_rotation(c);
-        split.w = next_twiddle(split.w, split.alpha2, split.beta2);
+        w.w = next_twiddle(w.w, w.alpha2, w.beta2);
         --until_mark;
         --left;
+    }
+
+    void leave_mark() {
+        const Checkpoints& m = *marks;
+        uint32_t k = next_mark;
+        uint32_t half = m.M / 2;
+        uint32_t s = m.spacing;
+        if (k <= half) {
+            uint32_t i = (k - 1) / s;
+            m.lower[2 * i] = c.cr;
+            m.lower[2 * i + 1] = c.ci;
+            _mm_storeu_pd(m.splits + 2 * i, w.w);
+            next_mark = k + s <= half ? k + s : half + 1;
+        } else {
+            // Chunk i's top pair is (i+1)*spacing, or M/2 - 1 for the top chunk.
+            uint32_t i = k == half + 1 ? half / s - 1 : (m.M - k) / s - 1;
+            m.upper[2 * i] = c.cr;
+            m.upper[2 * i + 1] = c.ci;
+            next_mark = k == half + 1 && s > 1 ? half + s : k + s;
+        }
+        until_mark = next_mark - k;
     }
 };
 
@@ -125,9 +146,7 @@ inline Riding start_riding(const RideAlong* along) {
         Riding idle = Riding();
         return idle;
     }
-    const Checkpoints& marks = *along->marks;
-    return {along->rotation, split_recurrence(along->split), along->steps, 0, marks.spacing, marks.lower,
-            marks.splits};
+    return {along->rotation, split_recurrence(along->split), along->steps, 0, 1, along->marks};
 }
 
 inline void finish_riding(Riding& riding, RideAlong* along) {
