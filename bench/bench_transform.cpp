@@ -91,24 +91,27 @@ void time_in_place(benchmark::State& state, Transform transform) {
 
 void BM_real_spectrum(benchmark::State& state) {
     Vectors vectors = best_vectors();
-    time_in_place(state,
-                  [vectors](double* a, uint32_t N) { real_spectrum_using(a, N, 0.125, 0.001, vectors, kOneWorker); });
+    time_in_place(state, [vectors](double* a, uint32_t N) {
+        real_spectrum_using(a, N, 0.125, 0.001, vectors, kOneWorker);
+    });
 }
 
 // The public routine, which uses every processor from its threshold on.
 // Timed by the clock on the wall: the CPU time of the calling thread
 // would leave out the others.
 void BM_real_spectrum_parallel(benchmark::State& state) {
-    time_in_place(state, [](double* a, uint32_t N) { real_spectrum(a, N, 0.125, 0.001, Workers{processor_count(), run_parallel}); });
+    const Workers workers = {processor_count(), run_parallel};
+    time_in_place(state, [workers](double* a, uint32_t N) { real_spectrum(a, N, 0.125, 0.001, workers); });
 }
 
 void BM_real_spectrum_sse2(benchmark::State& state) {
-    time_in_place(state,
-                  [](double* a, uint32_t N) { real_spectrum_using(a, N, 0.125, 0.001, Vectors::kSse2, kOneWorker); });
+    time_in_place(state, [](double* a, uint32_t N) {
+        real_spectrum_using(a, N, 0.125, 0.001, Vectors::kSse2, kOneWorker);
+    });
 }
 
 void BM_reference(benchmark::State& state) {
-    time_in_place(state, [](double* a, uint32_t N) { reference_real_spectrum(a, N, 0.125, 0.001, Workers{processor_count(), run_parallel}); });
+    time_in_place(state, [](double* a, uint32_t N) { reference_real_spectrum(a, N, 0.125, 0.001); });
 }
 
 void BM_fftw_r2c_estimate(benchmark::State& state) {

@@ -61,7 +61,7 @@ enum class Kind {
     kSpecial,  // signed zeros, a few small integers and infinities: exact zeros and NaNs in every step
 };
 
-const Kind kKinds[] = {Kind::kUniform, Kind::kWild,  Kind::kSparse, Kind::kZeros,
+const Kind kKinds[] = {Kind::kUniform, Kind::kWild, Kind::kSparse, Kind::kZeros,
                        Kind::kLevel,   Kind::kHuge, Kind::kSpecial};
 
 const char* name_of(Kind kind) {
@@ -271,9 +271,8 @@ TEST(FastTransform, ThreadedRealSpectrumMatchesReferenceBits) {
                 for (int count : {1, 2, 3, 17}) {
                     std::vector<double> got = input;
                     real_spectrum_using(got.data(), N, at.x0, at.dx, vectors, Workers{count, run_on_threads});
-                    EXPECT_TRUE(same_doubles(got, want))
-                        << name_of(vectors) << ", N = " << N << ", " << name_of(kind) << " data, " << count
-                        << " workers";
+                    EXPECT_TRUE(same_doubles(got, want)) << name_of(vectors) << ", N = " << N << ", "
+                                                         << name_of(kind) << " data, " << count << " workers";
                 }
             }
         }

@@ -27,7 +27,8 @@ Vectors best_vectors();
 // more than one worker a transform of more than kBlock complex values takes
 // the threaded form (parallel_spectrum.cpp), whatever its length; the
 // result is the same bits either way.
-void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors, const Workers& workers);
+void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors,
+                         const Workers& workers);
 
 // complex_fft with the given sweeps, and `along` (if not null) run to its end.
 struct RideAlong;

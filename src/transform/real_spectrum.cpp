@@ -153,7 +153,8 @@ void real_spectrum(double* a, uint32_t N, double x0, double dx, const Workers& w
     real_spectrum_using(a, N, x0, dx, best_vectors(), N >= kThreadedLength ? workers : kOneWorker);
 }
 
-void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors, const Workers& workers) {
+void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors,
+                         const Workers& workers) {
     // A single value is its own zero-frequency sum; there is no Nyquist slot.
     if (N < 2) {
         if (N == 1) {
