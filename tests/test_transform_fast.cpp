@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <thread>
@@ -252,17 +253,12 @@ TEST(FastTransform, RealSpectrumMatchesReferenceBits) {
 
 // The threaded form splits the permutation, the stages, the last sweep's
 // offsets and the final chunks by the worker count, and takes up each
-// recurrence where another thread left it: every length from the first it
-// takes (2^13: more than kBlock complex values) through the threshold of the
-// public routine to 2^22, with one worker (the one-thread form), two, an odd
-// count, and more than the transform uses (16).
-TEST(FastTransform, ThreadedRealSpectrumMatchesReferenceBits) {
-    for (uint32_t N = 1u << 13; N <= (1u << 22); N *= 2) {
-        for (Kind kind : kKinds) {
-            // The rarer kinds only where the larger lengths would make the test slow.
-            if (N > (1u << 18) && kind != Kind::kUniform && kind != Kind::kWild) {
-                continue;
-            }
+// recurrence where another thread left it: the lengths from `first` to
+// `last` in the given kinds of data, with one worker (the one-thread form),
+// two, an odd count, and more than the transform uses (16).
+void check_threaded(uint32_t first, uint32_t last, std::initializer_list<Kind> kinds) {
+    for (uint32_t N = first; N <= last; N *= 2) {
+        for (Kind kind : kinds) {
             const Placement& at = placements[static_cast<uint32_t>(kind) % kPlacementCount];
             std::vector<double> input = draw_values(N, kind, 23 * N + static_cast<uint32_t>(kind));
             std::vector<double> want = input;
@@ -277,6 +273,19 @@ TEST(FastTransform, ThreadedRealSpectrumMatchesReferenceBits) {
             }
         }
     }
+}
+
+// From the first length the threaded form takes (2^13: more than kBlock
+// complex values) to 2^18, every kind of data.
+TEST(FastTransform, ThreadedRealSpectrumMatchesReferenceBits) {
+    check_threaded(1u << 13, 1u << 18,
+                   {Kind::kUniform, Kind::kWild, Kind::kSparse, Kind::kZeros, Kind::kLevel, Kind::kHuge,
+                    Kind::kSpecial});
+}
+
+// Through the threshold of the public routine to 2^22, the common kinds.
+TEST(FastTransform, ThreadedLongRealSpectrumMatchesReferenceBits) {
+    check_threaded(1u << 19, 1u << 22, {Kind::kUniform, Kind::kWild});
 }
 
 // The permutation in parts, each part alone and the parts in reverse

@@ -89,12 +89,11 @@ struct Checkpoints {
     double* upper;   // c_{M - j} of the top pair j of chunk i at 2i (threaded form only)
 };
 
-// The recurrences that run alongside complex_fft's sweeps over the large
-// stages, whose chains of dependent operations leave the processor room
-// for more: the rotation from c_1 and the split step from w_1, `steps`
-// steps each, leaving c and w every `marks.spacing` steps, from the first
-// on, in marks.lower and marks.splits. Afterwards `rotation` is at
-// c_{1 + steps}.
+// The two recurrences from c_1 and w_1, `steps` steps each, leaving the
+// checkpoints they pass in `marks` (Riding in twiddle.h). The one-thread
+// form runs them alongside complex_fft's sweeps over the large stages,
+// whose chains of dependent operations leave the processor room for more.
+// Afterwards `rotation` is at c_{1 + steps}.
 struct RideAlong {
     Rotation rotation;
     Split split;
