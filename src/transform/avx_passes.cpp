@@ -171,13 +171,13 @@ inline Avx::V pair_of(__m128d first, __m128d second) {
 }
 
 // The factors of the pair as put_twiddle puts them: [wr, wr] and
-// [-wi, wi] (exact: the factors are finite), at entry j of `first` and
-// entry k of `second`.
-inline void put_pair(double* first, size_t j, double* second, size_t k, Avx::V w) {
+// [-wi, wi] (exact: the factors are finite), at entry j of `first` and of
+// `second`.
+inline void put_pair(double* first, double* second, size_t j, Avx::V w) {
     Avx::V re = _mm256_movedup_pd(w);
     Avx::V im = _mm256_mul_pd(_mm256_permute_pd(w, 0xf), Avx::minus_plus());
     double* at_j = first + factor_offset(j);
-    double* at_k = second + factor_offset(k);
+    double* at_k = second + factor_offset(j);
     _mm_storeu_pd(at_j, _mm256_castpd256_pd128(re));
     _mm_storeu_pd(at_j + kFactorIm, _mm256_castpd256_pd128(im));
     _mm_storeu_pd(at_k, _mm256_extractf128_pd(re, 1));
@@ -197,7 +197,7 @@ struct FactorFill<Avx, n> {
         Riding ride = riding;
         for (size_t j = 0; j < count; ++j) {
             for (int k = 0; k < pairs; ++k) {
-                put_pair(tables[2 * k], j, tables[2 * k + 1], j, p[k].w);
+                put_pair(tables[2 * k], tables[2 * k + 1], j, p[k].w);
                 p[k].w = Avx::add(
                     p[k].w, Avx::add(Avx::mul(p[k].w, p[k].alpha), Avx::mul(Avx::swap(p[k].w), p[k].beta)));
             }

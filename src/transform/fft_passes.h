@@ -21,10 +21,9 @@
 
 namespace {
 
+// Entry j of a twiddle table: [wr, wr], with [-wi, wi] kFactorIm doubles
+// further. A stage table holds stage h at entries h ... 2h-1.
 inline const double* twiddle_re(const double* table, size_t j) { return table + factor_offset(j); }
-
-// Entry `position` of a stage table (stage h at h ... 2h-1, see twiddle.h).
-inline const double* stage_entry(const double* table, size_t position) { return twiddle_re(table, position); }
 
 // One butterfly on a (top) and b (bottom) with the factor w, exactly as
 //   tr = (b.re*wr) - (b.im*wi); ti = (b.im*wr) + (b.re*wi);
@@ -178,8 +177,8 @@ struct FirstFactors {
 };
 
 inline FirstFactors first_factors(const double* table) {
-    return {{stage_entry(table, 1), stage_entry(table, 2), stage_entry(table, 3), stage_entry(table, 4),
-             stage_entry(table, 5), stage_entry(table, 6), stage_entry(table, 7)}};
+    return {{twiddle_re(table, 1), twiddle_re(table, 2), twiddle_re(table, 3), twiddle_re(table, 4),
+             twiddle_re(table, 5), twiddle_re(table, 6), twiddle_re(table, 7)}};
 }
 
 // The first stages of a block of 2^stages values in place, returning the h
@@ -207,7 +206,7 @@ template <class P>
 void block_stages(double* z, size_t first, uint32_t size, const double* table) {
     size_t end = first + size;
     for (size_t h = first_stages<P>(z, first, end, stage_count(size), table); h < size; h *= 4) {
-        const double* tw[3] = {stage_entry(table, h), stage_entry(table, 2 * h), stage_entry(table, 3 * h)};
+        const double* tw[3] = {twiddle_re(table, h), twiddle_re(table, 2 * h), twiddle_re(table, 3 * h)};
         radix4_pass<P>({z, first, end, h, 0, h, tw});
     }
 }
@@ -257,12 +256,30 @@ inline void run_to_offsets(TwiddleRecurrence* r, uint32_t span, size_t h, Riding
     }
 }
 
-// Fills the chunk tables of the n recurrences of a sweep (fill_twiddles);
-// avx_passes.cpp has a version that steps two recurrences per vector.
+// Writes the next `count` factors of each of the n recurrences of a sweep
+// to entries 0 ... count-1 of its table, with `riding` alongside. The
+// recurrences are independent, so stepping them side by side keeps several
+// multiplications in flight at once. avx_passes.cpp has a version that
+// steps two recurrences per vector.
 template <class P, int n>
 struct FactorFill {
     static void run(TwiddleRecurrence* r, double* const* tables, size_t count, Riding& riding) {
-        fill_twiddles<n>(r, tables, count, riding);
+        __m128d w[n];
+        for (int s = 0; s < n; ++s) {
+            w[s] = r[s].w;
+        }
+        Riding ride = riding;
+        for (size_t j = 0; j < count; ++j) {
+            for (int s = 0; s < n; ++s) {
+                put_twiddle(tables[s], j, w[s]);
+                w[s] = next_twiddle(w[s], r[s].alpha2, r[s].beta2);
+            }
+            ride.step();
+        }
+        riding = ride;
+        for (int s = 0; s < n; ++s) {
+            r[s].w = w[s];
+        }
     }
 };
 

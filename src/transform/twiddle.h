@@ -159,30 +159,6 @@ inline void finish_riding(Riding& riding, RideAlong* along) {
     }
 }
 
-// Writes the next `count` factors of each of the `n` recurrences to entries
-// 0 ... count-1 of its table, with `riding` alongside. The recurrences are
-// independent, so stepping them side by side keeps several multiplications
-// in flight at once.
-template <int n>
-void fill_twiddles(TwiddleRecurrence* r, double* const* tables, size_t count, Riding& riding) {
-    __m128d w[n];
-    for (int s = 0; s < n; ++s) {
-        w[s] = r[s].w;
-    }
-    Riding ride = riding;
-    for (size_t j = 0; j < count; ++j) {
-        for (int s = 0; s < n; ++s) {
-            put_twiddle(tables[s], j, w[s]);
-            w[s] = next_twiddle(w[s], r[s].alpha2, r[s].beta2);
-        }
-        ride.step();
-    }
-    riding = ride;
-    for (int s = 0; s < n; ++s) {
-        r[s].w = w[s];
-    }
-}
-
 // Fills entries 1 ... size-1 of a table with the factors of the stages
 // h = 1, 2, 4, ... size/2: stage h at entries h ... 2h-1, so w_j of stage h is
 // entry h + j. The largest stage runs alongside all smaller ones together.
