@@ -23,7 +23,7 @@
 #include <random>
 #include <vector>
 
-#include "platform/processors.h"
+#include "platform/platform.h"
 #include "support/reference_transform.h"
 #include "transform/passes.h"
 #include "transform/transform.h"
@@ -100,9 +100,8 @@ void BM_real_spectrum(benchmark::State& state) {
 // Timed by the clock on the wall: the CPU time of the calling thread
 // would leave out the others.
 void BM_real_spectrum_parallel(benchmark::State& state) {
-    time_in_place(state, [](double* a, uint32_t N) {
-        real_spectrum(a, N, 0.125, 0.001, Workers{processor_count(), run_parallel});
-    });
+    const Workers workers = {processor_count(), run_parallel};
+    time_in_place(state, [workers](double* a, uint32_t N) { real_spectrum(a, N, 0.125, 0.001, workers); });
 }
 
 void BM_real_spectrum_sse2(benchmark::State& state) {

@@ -8,8 +8,9 @@ set -u
 case ${1:-build} in
     build) packages="cmake g++ ninja-build" ;;
     # The package test builds and checks a .deb (dpkg-shlibdeps, lintian,
-    # file); the README's numpy lines are run with python3-numpy.
-    test) packages="cmake g++ ninja-build libgtest-dev libbenchmark-dev libfftw3-dev libfast-float-dev python3 clang libclang-rt-14-dev dpkg-dev fakeroot lintian file gzip python3-numpy libxml2-utils" ;;
+    # file); the README's numpy lines are run with python3-numpy; qemu-user runs
+    # the program on an emulated processor without AVX.
+    test) packages="cmake g++ ninja-build libgtest-dev libbenchmark-dev libfftw3-dev libfast-float-dev python3 clang libclang-rt-14-dev dpkg-dev fakeroot lintian file gzip python3-numpy libxml2-utils qemu-user" ;;
     # The cross compiler, a 32-bit wine, and for the dialog tests an X server
     # without a screen, xdotool and xwininfo (x11-utils); zip for the package;
     # GoogleTest's sources for the unit suite's Windows build.

@@ -6,8 +6,8 @@
 // tests/support/reference_transform.cpp give it. Every length that takes a
 // different path is covered: each power of two up to 2^20 complex values and
 // 2^21 real values, which goes past the block size, through every grouping
-// of the large stages and past the L2 cache; the threaded form of the long
-// lengths up to 2^22 real values.
+// of the large stages and past the L2 cache; the threaded form, on real
+// threads, from its first length up to 2^22 real values.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -23,7 +24,6 @@
 #include "support/reference_transform.h"
 #include "support/thread_runner.h"
 #include "transform/passes.h"
-#include "transform/spectrum_passes.h"
 #include "transform/transform.h"
 
 namespace {
@@ -59,9 +59,11 @@ enum class Kind {
     kZeros,    // only +0.0 and -0.0: every sum and product of the transform is a signed zero
     kLevel,    // one value repeated: exact cancellations leave signed zeros everywhere
     kHuge,     // near the largest double: sums overflow, inf - inf makes NaN
+    kSpecial,  // eight signed zeros and small integers, repeated: most bins exact zeros of either sign
 };
 
-const Kind kKinds[] = {Kind::kUniform, Kind::kWild, Kind::kSparse, Kind::kZeros, Kind::kLevel, Kind::kHuge};
+const Kind kKinds[] = {Kind::kUniform, Kind::kWild, Kind::kSparse, Kind::kZeros,
+                       Kind::kLevel,   Kind::kHuge, Kind::kSpecial};
 
 const char* name_of(Kind kind) {
     switch (kind) {
@@ -77,6 +79,8 @@ const char* name_of(Kind kind) {
             return "level";
         case Kind::kHuge:
             return "huge";
+        case Kind::kSpecial:
+            return "special";
     }
     return "?";
 }
@@ -115,6 +119,11 @@ double draw(std::mt19937_64& rng, Kind kind) {
         case Kind::kHuge:
             // Exponents of 2^1009 ... 2^1023: a few stages of sums overflow.
             return from_bits(sign | ((uint64_t{0x7f0} + pick % 15) << 52) | fraction);
+        case Kind::kSpecial:
+            if (pick < 128) {
+                return static_cast<double>(static_cast<int>(pick % 5) - 2);
+            }
+            return from_bits(sign);
     }
     return 0.0;
 }
@@ -122,8 +131,9 @@ double draw(std::mt19937_64& rng, Kind kind) {
 std::vector<double> draw_values(size_t count, Kind kind, uint64_t seed) {
     std::mt19937_64 rng(seed);
     std::vector<double> v(count);
-    for (double& x : v) {
-        x = draw(rng, kind);
+    for (size_t i = 0; i < count; ++i) {
+        // The special data repeat their first eight values.
+        v[i] = kind == Kind::kSpecial && i >= 8 ? v[i % 8] : draw(rng, kind);
     }
     return v;
 }
@@ -226,35 +236,41 @@ TEST(FastTransform, RealSpectrumMatchesReferenceBits) {
     }
 }
 
-// The threaded form of the long transforms splits the permutation, the
-// stages, the last sweep's offsets and the final chunks by the thread
-// count, and takes up each recurrence where another thread left it: every
-// long length from the first (2^14) through the threshold of the public
-// routine to 2^22, with two threads, an odd count, and more than the
-// transform uses (16).
-TEST(FastTransform, ThreadedRealSpectrumMatchesReferenceBits) {
-    const int thread_counts[] = {2, 3, 17};
-    for (uint32_t N = 1u << 14; N <= (1u << 22); N *= 2) {
-        for (Kind kind : kKinds) {
-            // The rarer kinds only where the larger lengths would make the test slow.
-            if (N > (1u << 18) && kind != Kind::kUniform && kind != Kind::kWild) {
-                continue;
-            }
+// The threaded form splits the permutation, the stages, the last sweep's
+// offsets and the final chunks by the worker count, and takes up each
+// recurrence where another thread left it: the lengths from `first` to
+// `last` in the given kinds of data, with one worker (the one-thread form),
+// two, an odd count, and more than the transform uses (16).
+void check_threaded(uint32_t first, uint32_t last, std::initializer_list<Kind> kinds) {
+    for (uint32_t N = first; N <= last; N *= 2) {
+        for (Kind kind : kinds) {
             const Placement& at = placements[static_cast<uint32_t>(kind) % kPlacementCount];
             std::vector<double> input = draw_values(N, kind, 23 * N + static_cast<uint32_t>(kind));
             std::vector<double> want = input;
             reference_real_spectrum(want.data(), N, at.x0, at.dx);
             for (Vectors vectors : vector_kinds()) {
-                for (int threads : thread_counts) {
+                for (int count : {1, 2, 3, 17}) {
                     std::vector<double> got = input;
-                    real_spectrum_using(got.data(), N, at.x0, at.dx, vectors, test_threads(threads));
-                    EXPECT_TRUE(same_doubles(got, want))
-                        << name_of(vectors) << ", N = " << N << ", " << name_of(kind) << " data, " << threads
-                        << " threads";
+                    real_spectrum_using(got.data(), N, at.x0, at.dx, vectors, test_threads(count));
+                    EXPECT_TRUE(same_doubles(got, want)) << name_of(vectors) << ", N = " << N << ", "
+                                                         << name_of(kind) << " data, " << count << " workers";
                 }
             }
         }
     }
+}
+
+// From the first length the threaded form takes (2^13: more than kBlock
+// complex values) to 2^18, every kind of data.
+TEST(FastTransform, ThreadedRealSpectrumMatchesReferenceBits) {
+    check_threaded(1u << 13, 1u << 18,
+                   {Kind::kUniform, Kind::kWild, Kind::kSparse, Kind::kZeros, Kind::kLevel, Kind::kHuge,
+                    Kind::kSpecial});
+}
+
+// Through the threshold of the public routine to 2^22, the common kinds.
+TEST(FastTransform, ThreadedLongRealSpectrumMatchesReferenceBits) {
+    check_threaded(1u << 19, 1u << 22, {Kind::kUniform, Kind::kWild});
 }
 
 // The permutation in parts, each part alone and the parts in reverse
@@ -278,10 +294,9 @@ TEST(FastTransform, BitReversePartsMakeThePermutation) {
     }
 }
 
-// The working array may start anywhere a double may: the short transforms'
-// tables are on cache lines of their own, but the caller's array is read and
-// written in 16- and 32-byte pieces from wherever it starts, 8 bytes past a
-// line or 24. Every short length and the first long ones, at each offset.
+// The working array may start anywhere a double may: it is read and written
+// in 16- and 32-byte pieces from wherever it starts, 8 bytes past a cache
+// line or 24. Every length up to 2^15, at each offset.
 TEST(FastTransform, RealSpectrumAnywhereInMemory) {
     for (uint32_t N = 2; N <= (1u << 15); N *= 2) {
         std::vector<double> input = draw_values(N, Kind::kWild, 5 * N + 1);
@@ -305,104 +320,14 @@ TEST(FastTransform, RealSpectrumAnywhereInMemory) {
 }
 
 // The public routine, with the best sweeps of this processor and, from its
-// threshold on, three threads.
+// threshold (2^20) on, the workers it is given.
 TEST(FastTransform, RealSpectrumAloneMatchesReferenceBits) {
     for (uint32_t N : {16u, 4096u, 1u << 18, 1u << 20}) {
         std::vector<double> got = draw_values(N, Kind::kUniform, N + 3);
         std::vector<double> want = got;
-        real_spectrum(got.data(), N, 0.5, 0.01, test_threads(3));
+        real_spectrum(got.data(), N, 0.5, 0.01, test_threads(2));
         reference_real_spectrum(want.data(), N, 0.5, 0.01);
         EXPECT_TRUE(same_doubles(got, want)) << "N = " << N;
-    }
-}
-
-// The sweep that finishes the bins, on values a transform seldom leaves: a
-// complex transform of real data keeps few exact zeros, so the split step's
-// signed zeros (and its NaN signs) get their own check here, with random
-// values, factors and signs against the straightforward formulas, line by
-// line as the scalar loop has them.
-TEST(FastTransform, FinalSweepKeepsSignedZerosAndNaNs) {
-    const uint32_t M = 64;
-    const uint32_t first = 1;
-    const uint32_t end = M / 2;
-    std::mt19937_64 rng(2024);
-    auto value = [&rng]() {
-        uint64_t r = rng();
-        double sign = (r & 1) ? -1.0 : 1.0;
-        switch ((r >> 1) % 8) {
-            case 0:
-            case 1:
-            case 2:
-                return sign * 0.0;
-            case 3:
-                return sign * INFINITY;
-            case 4:
-                return from_bits(0xfff8000000000000u);  // the default NaN of invalid arithmetic
-            default:
-                return sign * static_cast<double>((r >> 8) % 5);
-        }
-    };
-    for (Vectors vectors : vector_kinds()) {
-        for (int round = 0; round < 200; ++round) {
-            std::vector<double> z(2 * M), split(2 * M), rotation(2 * M);
-            for (size_t i = 0; i < z.size(); ++i) {
-                z[i] = value();
-                // Factors are finite; zeros of either sign and small integers.
-                double f = value();
-                split[i] = std::isfinite(f) ? f : 0.5;
-                double c = value();
-                rotation[i] = std::isfinite(c) ? c : -1.0;
-            }
-            Rotation upper = {value(), value(), 0.75, -0.5};
-            if (!std::isfinite(upper.cr) || !std::isfinite(upper.ci)) {
-                upper.cr = -0.0;
-                upper.ci = 1.0;
-            }
-
-            // The formulas of the straightforward split step and rotation.
-            std::vector<double> want = z;
-            Rotation c = upper;
-            for (uint32_t j = end - 1; j >= first; --j) {
-                double* pj = &want[2 * j];
-                double* qj = &want[2 * (M - j)];
-                double wr = split[2 * j];
-                double wi = split[2 * j + 1];
-                double h1r = 0.5 * (pj[0] + qj[0]);
-                double h1i = 0.5 * (pj[1] - qj[1]);
-                double h2r = 0.5 * (pj[1] + qj[1]);
-                double h2i = 0.5 * (qj[0] - pj[0]);
-                double pr = (h1r + (wr * h2r)) - (wi * h2i);
-                double pi = (h1i + (wr * h2i)) + (wi * h2r);
-                double qr = (h1r - (wr * h2r)) + (wi * h2i);
-                double qi = ((wr * h2i) - h1i) + (wi * h2r);
-                double cr = rotation[2 * j];
-                double ci = rotation[2 * j + 1];
-                pj[0] = (pr * cr) - (pi * ci);
-                pj[1] = (pi * cr) + (pr * ci);
-                qj[0] = (qr * c.cr) - (qi * c.ci);
-                qj[1] = (qi * c.cr) + (qr * c.ci);
-                double old_cr = c.cr;
-                c.cr = (old_cr * c.cphi) - (c.ci * c.sphi);
-                c.ci = (c.ci * c.cphi) + (old_cr * c.sphi);
-            }
-
-            std::vector<double> got(2 * M);
-            Rotation got_upper = upper;
-            Unfolding idle = Unfolding();
-            if (vectors == Vectors::kAvx) {
-                avx_split_and_rotate(z.data(), got.data(), M, first, end, 0, split.data(), rotation.data(),
-                                     got_upper, idle, false);
-            } else {
-                split_and_rotate<Sse2>(z.data(), got.data(), M, first, end, 0, split.data(), rotation.data(),
-                                       got_upper, idle, false);
-            }
-            for (uint32_t i : {0u, 1u, 2 * (M / 2), 2 * (M / 2) + 1}) {
-                got[i] = want[i];  // not pairs of the sweep
-            }
-            ASSERT_TRUE(same_doubles(got, want)) << name_of(vectors) << ", round " << round;
-            EXPECT_EQ(bits_of(got_upper.cr), bits_of(c.cr));
-            EXPECT_EQ(bits_of(got_upper.ci), bits_of(c.ci));
-        }
     }
 }
 
@@ -433,6 +358,21 @@ TEST(FastTransform, DataReachTheSpecialValues) {
     }
     EXPECT_GT(subnormal, 0u);
     EXPECT_GT(negative_zero, 0u);
+
+    // The special data leave exact zeros of both signs (the rotation's
+    // products give the negative ones) beside other bins, at a short length
+    // and a long one.
+    for (uint32_t N : {256u, 1u << 16}) {
+        std::vector<double> special = draw_values(N, Kind::kSpecial, 17 * N);
+        reference_real_spectrum(special.data(), N, 100.375, 1.0);
+        size_t counts[3] = {};  // +0, -0, others
+        for (double v : special) {
+            ++counts[v == 0.0 ? (std::signbit(v) ? 1 : 0) : 2];
+        }
+        for (size_t count : counts) {
+            EXPECT_GT(count, 0u) << "N = " << N << ": " << counts[0] << " +0, " << counts[1] << " -0, " << counts[2] << " others";
+        }
+    }
 }
 
 }  // namespace

@@ -246,6 +246,7 @@ TEST(Trig, TinyRatiosRoundLikeTheArcTangentAmongTheSubnormals) {
     }
 }
 
+#if defined(__GLIBC__) && LDBL_MANT_DIG == 64
 // The double nearest to v, when the long double v, within 2^-60 of the exact
 // value (relative), decides it: v lies at least that far inside the interval
 // of values that round to one double. False near a midpoint between two.
@@ -258,6 +259,7 @@ bool decided_by(long double v, double* nearest) {
     *nearest = d;
     return true;
 }
+#endif
 
 // Against glibc's long double cosl, sinl and atan2l, an independent
 // implementation with 64-bit significands, good to about an ulp of their own

@@ -1,23 +1,35 @@
 // The sweeps of complex_fft and real_spectrum for processors with AVX: two
 // complex values per vector, so two butterflies per instruction, each with
 // exactly the operations of the SSE2 build. This file alone is compiled for
-// AVX (AVX only, no FMA), by the pragmas below, and its routines run only
+// AVX (AVX only, no FMA; see CMakeLists.txt), and its routines run only
 // where best_vectors() finds AVX.
+//
+// Any function compiled here is AVX code, so none of it may be one that the
+// SSE2 files also compile: the linker could keep this copy for all callers,
+// and a processor without AVX would fault. The shared sweeps of the headers
+// below are in unnamed namespaces, which gives each file its own copies, and
+// here they are included inside the namespace avx_code as well, so that
+// every function this file makes is named avx_... or avx_code::..., as a
+// test of the built program checks. Their own includes (the standard and
+// intrinsics headers, passes.h and transform.h: declarations and plain
+// structs) come first, at file scope, so that they are not reopened inside
+// the namespace.
+#include <emmintrin.h>
 #include <immintrin.h>
+#include <xmmintrin.h>
 
 #include <cstddef>
 #include <cstdint>
 
+#include "common/workers.h"
 #include "transform/passes.h"
 #include "transform/transform.h"
 
-// Everything defined from here on, the shared sweeps of the headers below
-// included, is compiled for AVX; the declarations above are not.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx"))), apply_to = function)
-#else
-#pragma GCC target("avx")
+#ifndef __AVX__
+#error "avx_passes.cpp must be compiled with -mavx"
 #endif
+
+namespace avx_code {
 
 #include "transform/fft_passes.h"
 #include "transform/spectrum_passes.h"
@@ -122,11 +134,6 @@ struct UpperRotation<Avx> {
     }
 };
 
-// [z(i), z(k)] from two places.
-inline Avx::V gather(const double* z, size_t i, size_t k) {
-    return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(z + 2 * i)), _mm_loadu_pd(z + 2 * k), 1);
-}
-
 template <>
 size_t first_stages<Avx>(double* z, size_t first, size_t end, uint32_t stages, const double* table) {
     FirstFactors f = first_factors(table);
@@ -151,41 +158,6 @@ size_t first_stages<Avx>(double* z, size_t first, size_t end, uint32_t stages, c
     return 8;
 }
 
-// As the general version: z_k of the group m comes from rev(m) + rev(k) * S.
-template <>
-struct GatheredPass<Avx> {
-    template <class Ride>
-    static size_t run(const double* in, double* out, uint32_t M, uint32_t stages, const double* table,
-                      Ride& riding) {
-        Ride ride = riding;
-        FirstFactors f = first_factors(table);
-        if (stages % 2 == 0) {
-            size_t S = M / 4;
-            for (uint32_t m = 0; m < M / 4; ++m) {
-                size_t b = reversed_bits(m, stages - 2);
-                stages_12(gather(in, b, b + S), gather(in, b + 2 * S, b + 3 * S), f, out + 8 * size_t{m});
-                // A group of two stages is short work: with a step of the
-                // ride beside each, the groups would wait on its chain.
-                if (m % 2 == 0) {
-                    ride.step();
-                }
-            }
-            riding = ride;
-            return 4;
-        }
-        size_t S = M / 8;
-        for (uint32_t m = 0; m < M / 8; ++m) {
-            size_t b = reversed_bits(m, stages - 3);
-            stages_123(gather(in, b, b + 2 * S), gather(in, b + 4 * S, b + 6 * S),
-                       gather(in, b + S, b + 3 * S), gather(in, b + 5 * S, b + 7 * S), f,
-                       out + 16 * size_t{m});
-            ride.step();
-        }
-        riding = ride;
-        return 8;
-    }
-};
-
 // Two recurrences of a sweep in one vector, [first | second], stepping as
 // two TwiddleRecurrences would, lane by lane.
 struct RecurrencePair {
@@ -199,13 +171,13 @@ inline Avx::V pair_of(__m128d first, __m128d second) {
 }
 
 // The factors of the pair as put_twiddle puts them: [wr, wr] and
-// [-wi, wi] (exact: the factors are finite), at entry j of `first` and
-// entry k of `second`.
-inline void put_pair(double* first, size_t j, double* second, size_t k, Avx::V w) {
+// [-wi, wi] (exact: the factors are finite), at entry j of `first` and of
+// `second`.
+inline void put_pair(double* first, double* second, size_t j, Avx::V w) {
     Avx::V re = _mm256_movedup_pd(w);
     Avx::V im = _mm256_mul_pd(_mm256_permute_pd(w, 0xf), Avx::minus_plus());
     double* at_j = first + factor_offset(j);
-    double* at_k = second + factor_offset(k);
+    double* at_k = second + factor_offset(j);
     _mm_storeu_pd(at_j, _mm256_castpd256_pd128(re));
     _mm_storeu_pd(at_j + kFactorIm, _mm256_castpd256_pd128(im));
     _mm_storeu_pd(at_k, _mm256_extractf128_pd(re, 1));
@@ -225,7 +197,7 @@ struct FactorFill<Avx, n> {
         Riding ride = riding;
         for (size_t j = 0; j < count; ++j) {
             for (int k = 0; k < pairs; ++k) {
-                put_pair(tables[2 * k], j, tables[2 * k + 1], j, p[k].w);
+                put_pair(tables[2 * k], tables[2 * k + 1], j, p[k].w);
                 p[k].w = Avx::add(
                     p[k].w, Avx::add(Avx::mul(p[k].w, p[k].alpha), Avx::mul(Avx::swap(p[k].w), p[k].beta)));
             }
@@ -247,129 +219,29 @@ struct FactorFill<Avx, n> {
 };
 
 }  // namespace
+}  // namespace avx_code
 
 void avx_all_stages(double* z, size_t M, size_t block, const double* table, RideAlong* along) {
-    all_stages<Avx>(z, M, block, table, along);
+    avx_code::all_stages<avx_code::Avx>(z, M, block, table, along);
 }
 
-void avx_region_stages(double* z, size_t M, size_t first, size_t end, const double* table) {
-    region_stages<Avx>(z, M, first, end, table);
+void avx_region_stages(double* z, size_t M, Span region, const double* table) {
+    avx_code::region_stages<avx_code::Avx>(z, M, region, table);
 }
 
-void avx_offset_sweep(double* z, size_t M, const double* starts, size_t j_first, size_t j_end) {
-    offset_sweep<Avx>(z, M, starts, j_first, j_end);
-}
-
-namespace {
-
-// ShortFill (twiddle.h) with complex_fft's two stage recurrences side by
-// side in one vector, [top | low] stepping as two TwiddleRecurrences would,
-// lane by lane, and two steps i, i + 1 (i even) at a time, so that the
-// factors of entries i, i + 1 and half + i, half + i + 1, neighbours in the
-// table, are stored together. The split step's recurrence and the rotation
-// share a vector as well, [w_i | c_{i+1}] (see the step below). The
-// bookkeeping fields repeat ShortFill's rather than sit in a member struct
-// shared by the two: with one, GCC 12 no longer kept this fill's vectors in
-// registers inside the passes' loops, and 2^10 ran 15% slower.
-struct AvxShortFill {
-    static constexpr uint32_t kStride = 2;
-    Avx::V w;
-    Avx::V alpha;
-    Avx::V beta;
-    Avx::V split_rotation;  // [w_i | c_{i+1}]
-    Avx::V factor;          // [alpha, alpha | cphi, cphi]
-    Avx::V cross;           // [beta, beta | sphi, sphi]
-    double* stage_table;
-    double* split_table;
-    double* rotation_table;
-    uint32_t half;
-    uint32_t next;
-    uint32_t low_t;
-
-    __attribute__((always_inline)) void run(uint32_t i) {
-        if ((i & (i - 1)) == 0) {
-            TwiddleRecurrence low = stage_recurrence(++low_t);
-            w = _mm256_insertf128_pd(w, low.w, 1);
-            alpha = _mm256_insertf128_pd(alpha, low.alpha2, 1);
-            beta = _mm256_insertf128_pd(beta, low.beta2, 1);
-        }
-        Avx::V w0 = w;
-        Avx::V w1 = Avx::add(w0, Avx::add(Avx::mul(w0, alpha), Avx::mul(Avx::swap(w0), beta)));
-        w = Avx::add(w1, Avx::add(Avx::mul(w1, alpha), Avx::mul(Avx::swap(w1), beta)));
-        put_neighbours(stage_table + factor_offset(half + i), Avx::low_halves(w0, w1));
-        put_neighbours(stage_table + factor_offset(i), Avx::high_halves(w0, w1));
-
-        Avx::V v0 = split_rotation;
-        Avx::V v1 = next_split_rotation(v0);
-        split_rotation = next_split_rotation(v1);
-        _mm_storeu_pd(split_table + 2 * i, _mm256_castpd256_pd128(v0));
-        _mm_storeu_pd(split_table + 2 * i + 2, _mm256_castpd256_pd128(v1));
-        _mm_storeu_pd(rotation_table + 2 * i + 2, _mm256_extractf128_pd(v0, 1));
-        _mm_storeu_pd(rotation_table + 2 * i + 4, _mm256_extractf128_pd(v1, 1));
-    }
-
-    // Both halves form (v * factor) -+ (swap(v) * cross): the rotation's
-    // whole step (rotation_step) and the inner part of next_twiddle's, whose
-    // (wr*alpha) + (wi*(-beta)) is (wr*alpha) - (wi*beta) exactly. The split
-    // step then adds its w (next_twiddle's w + (...) in the other order; the
-    // sum of two finite values does not depend on it), the rotation -0,
-    // which changes no value, NaN and -0 included.
-    Avx::V next_split_rotation(Avx::V v) const {
-        Avx::V products = Avx::sub_add(Avx::mul(v, factor), Avx::mul(Avx::swap(v), cross));
-        return Avx::add(products, _mm256_blend_pd(v, _mm256_set1_pd(-0.0), 0xc));
-    }
-
-    // Two neighbours v = [w_j | w_{j+1}], j even, as put_twiddle puts them.
-    static void put_neighbours(double* entry, Avx::V v) {
-        Avx::store(entry, Avx::dup_re(v));
-        Avx::store(entry + kFactorIm, Avx::mul(Avx::dup_im(v), Avx::minus_plus()));
-    }
-
-    __attribute__((always_inline)) void step() { step_fill(*this); }
-
-    // Runs the steps below `end` (even) that have not run.
-    __attribute__((always_inline)) void run_to(uint32_t end) { run_fill_to(*this, end); }
-};
-
-}  // namespace
-
-void avx_short_fft(const double* in, double* out, uint32_t M, const double* split, Rotation& rotation,
-                   ShortTables tables) {
-    // Steps 0 and 1 as the SSE2 form has them.
-    ShortFill first = start_short_fill(M, split, rotation, tables);
-    first.run_to(2);
-    AvxShortFill fill;
-    const Rotation& c = first.rotation;
-    fill.w = pair_of(first.top.w, first.low.w);
-    fill.alpha = pair_of(first.top.alpha2, first.low.alpha2);
-    fill.beta = pair_of(first.top.beta2, first.low.beta2);
-    fill.split_rotation = pair_of(first.split.w, _mm_set_pd(c.ci, c.cr));
-    fill.factor = pair_of(first.split.alpha2, _mm_set1_pd(c.cphi));
-    fill.cross = pair_of(_mm_unpackhi_pd(first.split.beta2, first.split.beta2), _mm_set1_pd(c.sphi));
-    fill.stage_table = tables.stage;
-    fill.split_table = tables.split;
-    fill.rotation_table = tables.rotation;
-    fill.half = first.half;
-    fill.next = 2;
-    fill.low_t = first.low_t;
-    gathered_stages<Avx>(in, out, M, tables.stage, fill);
-    __m128d last = _mm256_extractf128_pd(fill.split_rotation, 1);
-    _mm_storel_pd(&rotation.cr, last);
-    _mm_storeh_pd(&rotation.ci, last);
+void avx_offset_sweep(double* z, size_t M, const double* starts, Span offsets) {
+    avx_code::offset_sweep<avx_code::Avx>(z, M, starts, offsets);
 }
 
 // Pairs two at a time from the top; an odd pair count leaves the last
-// pair, j = first, to the SSE2 form of the same operations.
-void avx_split_and_rotate(const double* z, double* a, uint32_t M, uint32_t first, uint32_t end, uint32_t base,
-                          const double* split_table, const double* rotation_table, Rotation& upper,
-                          Unfolding& unfolding, bool ahead) {
-    uint32_t odd = (end - first) % 2;
-    split_and_rotate<Avx>(z, a, M, first + odd, end, base, split_table, rotation_table, upper, unfolding,
-                          ahead);
-    split_and_rotate<Sse2>(z, a, M, first, first + odd, base, split_table, rotation_table, upper, unfolding,
-                           ahead);
+// pair, j = first, to the one-value form of the same operations.
+void avx_split_and_rotate(const double* z, double* a, const PairRange& pairs, Rotation& upper,
+                          Unfolding& unfolding) {
+    uint32_t odd = (pairs.end - pairs.first) % 2;
+    PairRange even = pairs;
+    even.first += odd;
+    avx_code::split_and_rotate<avx_code::Avx>(z, a, even, upper, unfolding);
+    PairRange last = pairs;
+    last.end = pairs.first + odd;
+    avx_code::split_and_rotate<avx_code::Sse2>(z, a, last, upper, unfolding);
 }
-
-#if defined(__clang__)
-#pragma clang attribute pop
-#endif

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "transform/passes.h"
-#include "transform/reversal.h"
 #include "transform/transform.h"
 
 // Index i of p bits is split as (a, b, c) with q-bit a and c and the middle
@@ -20,6 +19,15 @@ namespace {
 const uint32_t kTileBits = 6;
 const uint32_t kTile = 1u << kTileBits;
 const size_t kComplexBytes = 2 * sizeof(double);
+
+// The lowest `bits` bits of v in the opposite order; v < 2^bits.
+uint32_t reversed_bits(uint32_t v, uint32_t bits) {
+    uint32_t r = 0;
+    for (uint32_t k = 0; k < bits; ++k) {
+        r |= ((v >> k) & 1u) << (bits - 1 - k);
+    }
+    return r;
+}
 
 // tile[a][c] = z(base + a*row_step + c), side values per row.
 void read_tile(const double* z, size_t base, size_t row_step, uint32_t side, double* tile) {

@@ -22,31 +22,7 @@ bool processor_has(Vectors vectors) {
 Vectors best_vectors() { return processor_has(Vectors::kAvx) ? Vectors::kAvx : Vectors::kSse2; }
 
 // The AVX sweeps start with groups of four values.
-static bool avx_for(uint32_t size, Vectors vectors) { return vectors == Vectors::kAvx && size >= 4; }
-
-void short_fft(const double* in, double* out, uint32_t M, const double* split, Rotation& rotation,
-               ShortTables tables, Vectors vectors) {
-    if (M < 2) {
-        out[0] = in[0];
-        out[1] = in[1];
-        return;
-    }
-    if (avx_for(M, vectors)) {
-        avx_short_fft(in, out, M, split, rotation, tables);
-        return;
-    }
-    ShortFill fill = start_short_fill(M, split, rotation, tables);
-    if (M >= 4) {
-        gathered_stages<Sse2>(in, out, M, tables.stage, fill);
-    } else {
-        // M = 2: one butterfly, whose factor the fill's only step wrote.
-        for (uint32_t i = 0; i < 2 * M; ++i) {
-            out[i] = in[i];
-        }
-        block_stages<Sse2>(out, 0, M, tables.stage);
-    }
-    rotation = fill.rotation;
-}
+static bool use_avx(uint32_t size, Vectors vectors) { return vectors == Vectors::kAvx && size >= 4; }
 
 void complex_fft_using(double* z, uint32_t M, Vectors vectors, RideAlong* along) {
     if (M <= 1) {
@@ -57,7 +33,7 @@ void complex_fft_using(double* z, uint32_t M, Vectors vectors, RideAlong* along)
     double table[4 * kBlock];
     uint32_t block = M < kBlock ? M : kBlock;
     fill_stage_table(table, block);
-    if (avx_for(block, vectors)) {
+    if (use_avx(block, vectors)) {
         avx_all_stages(z, M, block, table, along);
     } else {
         all_stages<Sse2>(z, M, block, table, along);
@@ -87,21 +63,20 @@ uint32_t plan_sweeps(size_t M, size_t block, Sweep* plan) {
     return count;
 }
 
-void region_stages_using(double* z, uint32_t M, size_t first, size_t end, Vectors vectors) {
+void region_stages_using(double* z, uint32_t M, Span region, Vectors vectors) {
     double table[4 * kBlock];
     fill_stage_table(table, kBlock);
     if (vectors == Vectors::kAvx) {
-        avx_region_stages(z, M, first, end, table);
+        avx_region_stages(z, M, region, table);
     } else {
-        region_stages<Sse2>(z, M, first, end, table);
+        region_stages<Sse2>(z, M, region, table);
     }
 }
 
-void offset_sweep_using(double* z, uint32_t M, const double* starts, size_t j_first, size_t j_end,
-                        Vectors vectors) {
+void offset_sweep_using(double* z, uint32_t M, const double* starts, Span offsets, Vectors vectors) {
     if (vectors == Vectors::kAvx) {
-        avx_offset_sweep(z, M, starts, j_first, j_end);
+        avx_offset_sweep(z, M, starts, offsets);
     } else {
-        offset_sweep<Sse2>(z, M, starts, j_first, j_end);
+        offset_sweep<Sse2>(z, M, starts, offsets);
     }
 }

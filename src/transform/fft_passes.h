@@ -16,16 +16,14 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "transform/reversal.h"
 #include "transform/twiddle.h"
 #include "transform/vectors.h"
 
 namespace {
 
+// Entry j of a twiddle table: [wr, wr], with [-wi, wi] kFactorIm doubles
+// further. A stage table holds stage h at entries h ... 2h-1.
 inline const double* twiddle_re(const double* table, size_t j) { return table + factor_offset(j); }
-
-// Entry `position` of a stage table (stage h at h ... 2h-1, see twiddle.h).
-inline const double* stage_entry(const double* table, size_t position) { return twiddle_re(table, position); }
 
 // One butterfly on a (top) and b (bottom) with the factor w, exactly as
 //   tr = (b.re*wr) - (b.im*wi); ti = (b.im*wr) + (b.re*wi);
@@ -78,48 +76,51 @@ inline void radix8_kernel(typename P::V* x, const double* const* tw, size_t j) {
     butterfly_at<P>(x[3], x[7], tw[6], j);
 }
 
-// The passes below do their stages on the groups starting at first,
-// first + R*h, ... < end (R = 2, 4, 8), for the offsets j0 + j, j < count,
-// within each group; their tables hold the factor of offset j0 + j at
-// index j.
+// One pass over the stages h, 2h, ... (R = 2, 4 or 8 values a group) on the
+// groups at first, first + R*h, ... < end, for the offsets j0 + j,
+// j < count, within each group; tw[s] holds the factor of stage 2^s h at
+// offset j0 + j at index j (stage 4h: tw[3 + k] from offset k*h on).
+struct Pass {
+    double* z;
+    size_t first;
+    size_t end;
+    size_t h;
+    size_t j0;
+    size_t count;
+    const double* const* tw;
+};
 
 template <class P>
-void radix2_pass(double* z, size_t first, size_t end, size_t h, size_t j0, size_t count, const double* tw) {
-    for (size_t g = first; g < end; g += 2 * h) {
-        double* x = z + 2 * (g + j0);
-        for (size_t j = 0; j < count; j += P::kWidth, x += 2 * P::kWidth) {
+void radix2_pass(const Pass& pass) {
+    const Pass p = pass;
+    for (size_t g = p.first; g < p.end; g += 2 * p.h) {
+        double* x = p.z + 2 * (g + p.j0);
+        for (size_t j = 0; j < p.count; j += P::kWidth, x += 2 * P::kWidth) {
             typename P::V x0 = P::load(x);
-            typename P::V x1 = P::load(x + 2 * h);
-            butterfly_at<P>(x0, x1, tw, j);
+            typename P::V x1 = P::load(x + 2 * p.h);
+            butterfly_at<P>(x0, x1, p.tw[0], j);
             P::store(x, x0);
-            P::store(x + 2 * h, x1);
+            P::store(x + 2 * p.h, x1);
         }
     }
 }
 
-// What a pass runs beside its butterflies, a step per turn of its inner
-// loop (ShortFill in twiddle.h); this one does nothing.
-struct NoRide {
-    void step() {}
-};
-
-template <class P, class Ride = NoRide>
-void radix4_pass(double* z, size_t first, size_t end, size_t h, size_t j0, size_t count, const double* ta,
-                 const double* tb0, const double* tb1, Ride& riding) {
-    Ride ride = riding;      // in registers: a store to z[] cannot change it
-    const size_t s = 2 * h;  // h complex values, in doubles
-    if (count <= 16) {
+template <class P>
+void radix4_pass(const Pass& pass) {
+    const Pass p = pass;
+    const size_t s = 2 * p.h;  // h complex values, in doubles
+    if (p.count <= 16) {
         // Few offsets, many groups: each offset's factors stay in registers
         // while the groups go by.
-        for (size_t j = 0; j < count; j += P::kWidth) {
-            const double* wa = twiddle_re(ta, j);
-            const double* wb0 = twiddle_re(tb0, j);
-            const double* wb1 = twiddle_re(tb1, j);
+        for (size_t j = 0; j < p.count; j += P::kWidth) {
+            const double* wa = twiddle_re(p.tw[0], j);
+            const double* wb0 = twiddle_re(p.tw[1], j);
+            const double* wb1 = twiddle_re(p.tw[2], j);
             typename P::V ar = P::load(wa), ai = P::load(wa + kFactorIm);
             typename P::V b0r = P::load(wb0), b0i = P::load(wb0 + kFactorIm);
             typename P::V b1r = P::load(wb1), b1i = P::load(wb1 + kFactorIm);
-            for (size_t g = first; g < end; g += 4 * h) {
-                double* x = z + 2 * (g + j0 + j);
+            for (size_t g = p.first; g < p.end; g += 4 * p.h) {
+                double* x = p.z + 2 * (g + p.j0 + j);
                 typename P::V x0 = P::load(x), x1 = P::load(x + s), x2 = P::load(x + 2 * s),
                               x3 = P::load(x + 3 * s);
                 butterfly<P>(x0, x1, ar, ai);
@@ -130,38 +131,34 @@ void radix4_pass(double* z, size_t first, size_t end, size_t h, size_t j0, size_
                 P::store(x + s, x1);
                 P::store(x + 2 * s, x2);
                 P::store(x + 3 * s, x3);
-                ride.step();
             }
         }
-        riding = ride;
         return;
     }
-    for (size_t g = first; g < end; g += 4 * h) {
-        double* x = z + 2 * (g + j0);
-        for (size_t j = 0; j < count; j += P::kWidth, x += 2 * P::kWidth) {
+    for (size_t g = p.first; g < p.end; g += 4 * p.h) {
+        double* x = p.z + 2 * (g + p.j0);
+        for (size_t j = 0; j < p.count; j += P::kWidth, x += 2 * P::kWidth) {
             typename P::V v[4] = {P::load(x), P::load(x + s), P::load(x + 2 * s), P::load(x + 3 * s)};
-            radix4_kernel<P>(v, ta, tb0, tb1, j);
+            radix4_kernel<P>(v, p.tw[0], p.tw[1], p.tw[2], j);
             P::store(x, v[0]);
             P::store(x + s, v[1]);
             P::store(x + 2 * s, v[2]);
             P::store(x + 3 * s, v[3]);
-            ride.step();
         }
     }
-    riding = ride;
 }
 
 template <class P>
-void radix8_pass(double* z, size_t first, size_t end, size_t h, size_t j0, size_t count,
-                 const double* const* tw) {
-    const size_t s = 2 * h;
-    for (size_t g = first; g < end; g += 8 * h) {
-        double* x = z + 2 * (g + j0);
-        for (size_t j = 0; j < count; j += P::kWidth, x += 2 * P::kWidth) {
+void radix8_pass(const Pass& pass) {
+    const Pass p = pass;
+    const size_t s = 2 * p.h;
+    for (size_t g = p.first; g < p.end; g += 8 * p.h) {
+        double* x = p.z + 2 * (g + p.j0);
+        for (size_t j = 0; j < p.count; j += P::kWidth, x += 2 * P::kWidth) {
             typename P::V v[8] = {P::load(x),         P::load(x + s),     P::load(x + 2 * s),
                                   P::load(x + 3 * s), P::load(x + 4 * s), P::load(x + 5 * s),
                                   P::load(x + 6 * s), P::load(x + 7 * s)};
-            radix8_kernel<P>(v, tw, j);
+            radix8_kernel<P>(v, p.tw, j);
             P::store(x, v[0]);
             P::store(x + s, v[1]);
             P::store(x + 2 * s, v[2]);
@@ -180,8 +177,8 @@ struct FirstFactors {
 };
 
 inline FirstFactors first_factors(const double* table) {
-    return {{stage_entry(table, 1), stage_entry(table, 2), stage_entry(table, 3), stage_entry(table, 4),
-             stage_entry(table, 5), stage_entry(table, 6), stage_entry(table, 7)}};
+    return {{twiddle_re(table, 1), twiddle_re(table, 2), twiddle_re(table, 3), twiddle_re(table, 4),
+             twiddle_re(table, 5), twiddle_re(table, 6), twiddle_re(table, 7)}};
 }
 
 // The first stages of a block of 2^stages values in place, returning the h
@@ -195,108 +192,23 @@ size_t first_stages(double* z, size_t first, size_t end, uint32_t stages, const 
     }
     FirstFactors f = first_factors(table);
     if (stages == 1) {
-        radix2_pass<P>(z, first, end, 1, 0, 1, f.tw[0]);
+        radix2_pass<P>({z, first, end, 1, 0, 1, f.tw});
         return 2;
     }
-    radix8_pass<P>(z, first, end, 1, 0, 1, f.tw);
+    radix8_pass<P>({z, first, end, 1, 0, 1, f.tw});
     return 8;
-}
-
-// The first two or three stages of a whole transform of M = 2^stages >= 4
-// values, which find their inputs at the bit-reversed positions of `in`
-// and leave their results in order in `out`: the bit reversal and the first
-// sweep in one. The group of R = 4 or 8 neighbours R*m ... R*m + R-1 comes
-// from rev(m) + rev(k) * M/R, k = 0 ... R-1, where rev(k) runs 0, 2, 1, 3
-// for R = 4 and 0, 4, 2, 6, 1, 5, 3, 7 for R = 8. Returns the h of the next
-// stage; `riding` takes a step per group. Meant for one complex value per
-// vector; avx_passes.cpp has its own.
-template <class P>
-struct GatheredPass {
-    template <class Ride>
-    static size_t run(const double* in, double* out, uint32_t M, uint32_t stages, const double* table,
-                      Ride& riding);
-};
-
-template <class P>
-template <class Ride>
-size_t GatheredPass<P>::run(const double* in, double* out, uint32_t M, uint32_t stages, const double* table,
-                            Ride& riding) {
-    Ride ride = riding;
-    FirstFactors f = first_factors(table);
-    if (stages % 2 == 0) {
-        size_t S = 2 * size_t{M / 4};  // in doubles
-        for (uint32_t m = 0; m < M / 4; ++m) {
-            const double* b = in + 2 * size_t{reversed_bits(m, stages - 2)};
-            double* x = out + 8 * size_t{m};
-            typename P::V v[4] = {P::load(b), P::load(b + 2 * S), P::load(b + S), P::load(b + 3 * S)};
-            radix4_kernel<P>(v, f.tw[0], f.tw[1], f.tw[2], 0);
-            P::store(x, v[0]);
-            P::store(x + 2, v[1]);
-            P::store(x + 4, v[2]);
-            P::store(x + 6, v[3]);
-            ride.step();
-        }
-        riding = ride;
-        return 4;
-    }
-    size_t S = 2 * size_t{M / 8};
-    for (uint32_t m = 0; m < M / 8; ++m) {
-        const double* b = in + 2 * size_t{reversed_bits(m, stages - 3)};
-        double* x = out + 16 * size_t{m};
-        typename P::V v[8] = {P::load(b),     P::load(b + 4 * S), P::load(b + 2 * S), P::load(b + 6 * S),
-                              P::load(b + S), P::load(b + 5 * S), P::load(b + 3 * S), P::load(b + 7 * S)};
-        radix8_kernel<P>(v, f.tw, 0);
-        P::store(x, v[0]);
-        P::store(x + 2, v[1]);
-        P::store(x + 4, v[2]);
-        P::store(x + 6, v[3]);
-        P::store(x + 8, v[4]);
-        P::store(x + 10, v[5]);
-        P::store(x + 12, v[6]);
-        P::store(x + 14, v[7]);
-        ride.step();
-    }
-    riding = ride;
-    return 8;
-}
-
-// Stages h, 2h (radix-4 sweeps) for h = from, 4*from, ... < size on the
-// block z[first ... first + size), from a stage table.
-template <class P>
-void later_stages(double* z, size_t first, size_t size, size_t from, const double* table) {
-    NoRide idle;
-    for (size_t h = from; h < size; h *= 4) {
-        radix4_pass<P>(z, first, first + size, h, 0, h, stage_entry(table, h), stage_entry(table, 2 * h),
-                       stage_entry(table, 3 * h), idle);
-    }
 }
 
 // All stages h < size on the block z[first ... first + size), from a table
-// filled by fill_stage_table for at least this size.
+// filled by fill_stage_table for at least this size: the first ones, then
+// two at a time.
 template <class P>
 void block_stages(double* z, size_t first, uint32_t size, const double* table) {
-    size_t from = first_stages<P>(z, first, first + size, stage_count(size), table);
-    later_stages<P>(z, first, size, from, table);
-}
-
-// All stages of a transform of 4 <= M values, from the values in natural
-// order in `in` to the transform in `out`, while `fill` (ShortFill in
-// twiddle.h or its AVX form) writes the factors into `table`. A pass over
-// the stages up to 2h needs the steps up to 2 * 2h - 1; those it finds
-// missing run first, alone, and the rest take a step per turn of the
-// passes' inner loops, so that the recurrences' chains of dependent
-// operations run beside the butterflies. The last pass needs them all.
-template <class P, class Fill>
-void gathered_stages(const double* in, double* out, uint32_t M, double* table, Fill& fill) {
-    uint32_t stages = stage_count(M);
-    fill.run_to(stages % 2 == 0 ? 4 : 8);
-    size_t from = GatheredPass<P>::run(in, out, M, stages, table, fill);
-    for (size_t h = from; h < M; h *= 4) {
-        fill.run_to(static_cast<uint32_t>(4 * h));
-        radix4_pass<P>(out, 0, M, h, 0, h, stage_entry(table, h), stage_entry(table, 2 * h),
-                       stage_entry(table, 3 * h), fill);
+    size_t end = first + size;
+    for (size_t h = first_stages<P>(z, first, end, stage_count(size), table); h < size; h *= 4) {
+        const double* tw[3] = {twiddle_re(table, h), twiddle_re(table, 2 * h), twiddle_re(table, 3 * h)};
+        radix4_pass<P>({z, first, end, h, 0, h, tw});
     }
-    fill.run_to(M);
 }
 
 // Runs the recurrences r[0 ... n-1] on by `steps` steps side by side, with
@@ -344,55 +256,71 @@ inline void run_to_offsets(TwiddleRecurrence* r, uint32_t span, size_t h, Riding
     }
 }
 
-// Fills the chunk tables of the n recurrences of a sweep (fill_twiddles);
-// avx_passes.cpp has a version that steps two recurrences per vector.
+// Writes the next `count` factors of each of the n recurrences of a sweep
+// to entries 0 ... count-1 of its table, with `riding` alongside. The
+// recurrences are independent, so stepping them side by side keeps several
+// multiplications in flight at once. avx_passes.cpp has a version that
+// steps two recurrences per vector.
 template <class P, int n>
 struct FactorFill {
     static void run(TwiddleRecurrence* r, double* const* tables, size_t count, Riding& riding) {
-        fill_twiddles<n>(r, tables, count, riding);
-    }
-};
-
-// Fills the chunk tables of one sweep over the stages h, 2h, ... from the
-// recurrences r (at offset j0) and runs it on the groups in
-// [first, end); chunk after chunk over the offsets j0 = j_first ...
-// j_end - 1, multiples of kChunk (the whole sweep: 0 ... h-1).
-template <class P>
-void sweep(double* z, size_t first, size_t end, size_t h, uint32_t span, TwiddleRecurrence* r,
-           double* const* tables, Riding& riding, size_t j_first, size_t j_end) {
-    for (size_t j0 = j_first; j0 < j_end; j0 += kChunk) {
-        if (span == 3) {
-            FactorFill<P, 7>::run(r, tables, kChunk, riding);
-            radix8_pass<P>(z, first, end, h, j0, kChunk, tables);
-        } else if (span == 2) {
-            FactorFill<P, 3>::run(r, tables, kChunk, riding);
-            NoRide idle;
-            radix4_pass<P>(z, first, end, h, j0, kChunk, tables[0], tables[1], tables[2], idle);
-        } else {
-            FactorFill<P, 1>::run(r, tables, kChunk, riding);
-            radix2_pass<P>(z, first, end, h, j0, kChunk, tables[0]);
+        __m128d w[n];
+        for (int s = 0; s < n; ++s) {
+            w[s] = r[s].w;
+        }
+        Riding ride = riding;
+        for (size_t j = 0; j < count; ++j) {
+            for (int s = 0; s < n; ++s) {
+                put_twiddle(tables[s], j, w[s]);
+                w[s] = next_twiddle(w[s], r[s].alpha2, r[s].beta2);
+            }
+            ride.step();
+        }
+        riding = ride;
+        for (int s = 0; s < n; ++s) {
+            r[s].w = w[s];
         }
     }
-}
-
-// The recurrences of a sweep over the stages h, 2h, ... at their starting
-// points (run_to_offsets), the stage of length 2h being t.
-inline void start_sweep(TwiddleRecurrence* r, uint32_t t, uint32_t span, size_t h, Riding& riding) {
-    for (uint32_t stage = 0; stage < span; ++stage) {
-        r[(1u << stage) - 1] = stage_recurrence(t + stage);
-    }
-    run_to_offsets(r, span, h, riding);
-}
-
-// The chunk tables of a sweep, on the stack of the routine that sweeps.
-struct ChunkTables {
-    double chunks[kMaxStreams][kChunk * 4];
-    double* tables[kMaxStreams];
 };
 
-inline void point_tables(ChunkTables& c) {
+// A sweep in progress: its recurrences (at the next offset), the chunk
+// tables they fill, and what rides along.
+struct SweepState {
+    TwiddleRecurrence r[kMaxStreams];
+    double chunks[kMaxStreams][kChunk * 4];
+    double* tables[kMaxStreams];
+    Riding riding;
+};
+
+// The recurrences of `sweep` at offset 0 and then past their offsets
+// (run_to_offsets).
+inline void start_sweep(SweepState& state, const Sweep& sweep) {
     for (uint32_t k = 0; k < kMaxStreams; ++k) {
-        c.tables[k] = c.chunks[k];
+        state.tables[k] = state.chunks[k];
+    }
+    for (uint32_t stage = 0; stage < sweep.span; ++stage) {
+        state.r[(1u << stage) - 1] = stage_recurrence(sweep.t + stage);
+    }
+    run_to_offsets(state.r, sweep.span, sweep.h, state.riding);
+}
+
+// Fills the chunk tables and runs the sweep on the groups in `region`,
+// chunk after chunk over the offsets `offsets`, multiples of kChunk (the
+// whole sweep: 0 ... h-1).
+template <class P>
+void sweep(double* z, const Sweep& sweep, Span region, Span offsets, SweepState& state) {
+    for (size_t j0 = offsets.first; j0 < offsets.end; j0 += kChunk) {
+        Pass pass = {z, region.first, region.end, sweep.h, j0, kChunk, state.tables};
+        if (sweep.span == 3) {
+            FactorFill<P, 7>::run(state.r, state.tables, kChunk, state.riding);
+            radix8_pass<P>(pass);
+        } else if (sweep.span == 2) {
+            FactorFill<P, 3>::run(state.r, state.tables, kChunk, state.riding);
+            radix4_pass<P>(pass);
+        } else {
+            FactorFill<P, 1>::run(state.r, state.tables, kChunk, state.riding);
+            radix2_pass<P>(pass);
+        }
     }
 }
 
@@ -403,65 +331,62 @@ inline void point_tables(ChunkTables& c) {
 // alongside those recurrences, and to its end.
 template <class P>
 void all_stages(double* z, size_t M, size_t block, const double* table, RideAlong* along) {
-    Riding riding = start_riding(along);
-    ChunkTables c;
-    point_tables(c);
+    SweepState state;
+    state.riding = start_riding(along);
     for (size_t b = 0; b < M; b += block) {
         block_stages<P>(z, b, static_cast<uint32_t>(block), table);
     }
     Sweep plan[kMostSweeps];
     uint32_t sweeps = plan_sweeps(M, block, plan);
     for (uint32_t s = 0; s < sweeps; ++s) {
-        TwiddleRecurrence r[kMaxStreams];
-        start_sweep(r, plan[s].t, plan[s].span, plan[s].h, riding);
-        sweep<P>(z, 0, M, plan[s].h, plan[s].span, r, c.tables, riding, 0, plan[s].h);
+        start_sweep(state, plan[s]);
+        sweep<P>(z, plan[s], {0, M}, {0, plan[s].h}, state);
     }
-    finish_riding(riding, along);
+    finish_riding(state.riding, along);
 }
 
 // The stages of all_stages (block = kBlock) up to the last sweep, on the
-// values [first, end) alone: a whole number of the last sweep's h, the
-// size of the groups of the sweep before it, so that every butterfly of
-// these stages has both its values inside. Each region starts the
-// recurrences from their beginning, as all_stages does.
+// values `region` alone: a whole number of the last sweep's h, the size of
+// the groups of the sweep before it, so that every butterfly of these
+// stages has both its values inside. Each region starts the recurrences
+// from their beginning, as all_stages does.
 template <class P>
-void region_stages(double* z, size_t M, size_t first, size_t end, const double* table) {
-    ChunkTables c;
-    point_tables(c);
-    for (size_t b = first; b < end; b += kBlock) {
+void region_stages(double* z, size_t M, Span region, const double* table) {
+    SweepState state;
+    state.riding = start_riding(nullptr);
+    for (size_t b = region.first; b < region.end; b += kBlock) {
         block_stages<P>(z, b, kBlock, table);
     }
-    Riding idle = start_riding(nullptr);
     Sweep plan[kMostSweeps];
     uint32_t sweeps = plan_sweeps(M, kBlock, plan);
     for (uint32_t s = 0; s + 1 < sweeps; ++s) {
-        TwiddleRecurrence r[kMaxStreams];
-        start_sweep(r, plan[s].t, plan[s].span, plan[s].h, idle);
-        sweep<P>(z, first, end, plan[s].h, plan[s].span, r, c.tables, idle, 0, plan[s].h);
+        start_sweep(state, plan[s]);
+        sweep<P>(z, plan[s], region, {0, plan[s].h}, state);
     }
 }
 
-// The last sweep of all_stages (block = kBlock) for the offsets
-// j_first ... j_end - 1 alone, multiples of kChunk. Its recurrences start
-// from `starts`: w = (wr, wi) of stream 2^s - 1 + k at starts[2(2^s - 1 + k)]
-// is stage 2^s h at offset k*h + j_first (see run_to_offsets), as the
+// The last sweep of all_stages (block = kBlock) for the offsets `offsets`
+// alone, multiples of kChunk. Its recurrences start from `starts`:
+// w = (wr, wi) of stream 2^s - 1 + k at starts[2(2^s - 1 + k)] is stage
+// 2^s h at offset k*h + offsets.first (see run_to_offsets), as the
 // recurrence of that stage run from its beginning gives it.
 template <class P>
-void offset_sweep(double* z, size_t M, const double* starts, size_t j_first, size_t j_end) {
-    ChunkTables c;
-    point_tables(c);
+void offset_sweep(double* z, size_t M, const double* starts, Span offsets) {
+    SweepState state;
+    state.riding = start_riding(nullptr);
     Sweep plan[kMostSweeps];
     const Sweep& last = plan[plan_sweeps(M, kBlock, plan) - 1];
-    TwiddleRecurrence r[kMaxStreams];
+    for (uint32_t k = 0; k < kMaxStreams; ++k) {
+        state.tables[k] = state.chunks[k];
+    }
     for (uint32_t stage = 0; stage < last.span; ++stage) {
         for (uint32_t k = 0; k < (1u << stage); ++k) {
             uint32_t stream = (1u << stage) - 1 + k;
-            r[stream] = stage_recurrence(last.t + stage);
-            r[stream].w = _mm_loadu_pd(starts + 2 * stream);
+            state.r[stream] = stage_recurrence(last.t + stage);
+            state.r[stream].w = _mm_loadu_pd(starts + 2 * stream);
         }
     }
-    Riding idle = start_riding(nullptr);
-    sweep<P>(z, 0, M, last.h, last.span, r, c.tables, idle, j_first, j_end);
+    sweep<P>(z, last, {0, M}, offsets, state);
 }
 
 }  // namespace

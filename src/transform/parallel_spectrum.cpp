@@ -39,20 +39,15 @@ uint32_t share_start(uint32_t count, uint32_t part, uint32_t parts) {
     return static_cast<uint32_t>(uint64_t{count} * part / parts);
 }
 
-// What the recurrence thread leaves, and where.
+// What the recurrence thread leaves, and where: the checkpoints of the
+// final sweep (passes.h), all three kinds, and the starts of the last
+// sweep's stage recurrences.
 struct Chains {
-    uint32_t M;
-    uint32_t spacing;   // of the marks, mark_spacing(M/2)
+    Checkpoints marks;
     Rotation rotation;  // at c_1
-    double split[4];    // split_start
+    Split split;        // at w_1
     Sweep last;
     uint32_t pieces;  // phase 3's pieces, last.h / pieces offsets each
-    // c_{1 + i*spacing} at 2i, as the single thread's ride leaves them.
-    double* rotation_marks;
-    // For each chunk i, c_{M - j} of its top pair j, at 2i.
-    double* upper_marks;
-    // w_{1 + i*spacing} at 2i.
-    double* split_marks;
     // Stage 2^s h of the last sweep at the offset q*(h/pieces): w at
     // 2((2^s - 1)*pieces + q), for q < 2^s * pieces. So stream
     // 2^s - 1 + k of run_to_offsets at the start of piece p is at
@@ -60,94 +55,61 @@ struct Chains {
     double* stage_marks;
 };
 
-// Turns of the recurrences, each two steps of the rotation, which has
-// twice as many values to make, and one of the split step and of each of
-// the n stage recurrences; `before` is left at the value between the last
-// two rotation steps.
+// Turns of the checkpoint ride, each two steps of the rotation, which has
+// twice as many values to make, and one of each of the n stage recurrences.
 template <int n>
-void run_turns(Rotation& c, Rotation& before, TwiddleRecurrence& w, TwiddleRecurrence* stage, size_t turns) {
-    Rotation now = c;  // in registers, as are the others
-    Rotation mid = before;
-    __m128d split = w.w;
+void run_turns(Riding& riding, TwiddleRecurrence* stage, size_t turns) {
+    Riding ride = riding;  // in registers, as are the others
     __m128d x[n];
     for (int u = 0; u < n; ++u) {
         x[u] = stage[u].w;
     }
     for (size_t i = 0; i < turns; ++i) {
-        next_rotation(now);
-        mid = now;
-        next_rotation(now);
-        split = next_twiddle(split, w.alpha2, w.beta2);
+        ride.step();
+        ride.step();
         for (int u = 0; u < n; ++u) {
             x[u] = next_twiddle(x[u], stage[u].alpha2, stage[u].beta2);
         }
     }
-    c = now;
-    before = mid;
-    w.w = split;
+    riding = ride;
     for (int u = 0; u < n; ++u) {
         stage[u].w = x[u];
     }
 }
 
-void put_pair(double* at, const Rotation& c) {
-    at[0] = c.cr;
-    at[1] = c.ci;
-}
-
-// All the recurrences side by side, in blocks of turns at whose starts the
-// marks fall: turn i starts with c_{2i+1} (and c_{2i} before it), w_{i+1}
-// and the stage recurrences at offset i. The stage recurrences of shorter
-// stages stop first: from turn i on, only those of the stages above i go on.
+// The checkpoint ride with the stage recurrences of the
+// last sweep side by side, in blocks of a piece of turns: turn i starts
+// with the stage recurrences at offset i. Those of shorter stages stop
+// first: from turn i on, only those of the stages above i go on.
 void run_chains(void* context) {
     const Chains& chains = *static_cast<const Chains*>(context);
-    uint32_t M = chains.M;
-    uint32_t half = M / 2;
-    uint32_t spacing = chains.spacing;
     const Sweep& last = chains.last;
     size_t piece = last.h / chains.pieces;
-    size_t block = spacing / 2 < piece ? spacing / 2 : piece;  // both powers of two
-
-    Rotation c = chains.rotation;
-    Rotation before = Rotation();
-    const double* s = chains.split;
-    TwiddleRecurrence w = {_mm_set_pd(s[1], s[0]), _mm_set1_pd(s[2]), _mm_set_pd(s[3], -s[3])};
+    // c_1 ... c_{M-1}: the last turn's second step has nothing to do.
+    RideAlong along = {chains.rotation, chains.split, chains.marks.M - 1, &chains.marks};
+    Riding riding = start_riding(&along);
     TwiddleRecurrence stage[kMaxSpan];
     for (uint32_t u = 0; u < last.span; ++u) {
         stage[u] = stage_recurrence(last.t + u);
     }
-    for (size_t i = 0; i < half; i += block) {
-        if (2 * i < half && (2 * i) % spacing == 0) {
-            put_pair(chains.rotation_marks + 2 * (2 * i / spacing), c);
-        }
-        if (2 * i == half) {
-            put_pair(chains.upper_marks + 2 * (half / spacing - 1), c);
-        }
-        if (2 * i > half && (2 * i) % spacing == 0) {
-            put_pair(chains.upper_marks + 2 * ((M - 2 * i) / spacing - 1), before);
-        }
-        if (i % spacing == 0) {
-            _mm_storeu_pd(chains.split_marks + 2 * (i / spacing), w.w);
-        }
+    for (size_t i = 0; i < chains.marks.M / 2; i += piece) {
         uint32_t going = 0;  // the first stage recurrence still going
         while ((last.h << going) <= i) {
             ++going;
         }
-        if (i % piece == 0) {
-            for (uint32_t u = going; u < last.span; ++u) {
-                size_t q = ((size_t{1} << u) - 1) * chains.pieces + i / piece;
-                _mm_storeu_pd(chains.stage_marks + 2 * q, stage[u].w);
-            }
+        for (uint32_t u = going; u < last.span; ++u) {
+            size_t q = ((size_t{1} << u) - 1) * chains.pieces + i / piece;
+            _mm_storeu_pd(chains.stage_marks + 2 * q, stage[u].w);
         }
         switch (last.span - going) {
             case 3:
-                run_turns<3>(c, before, w, stage + going, block);
+                run_turns<3>(riding, stage + going, piece);
                 break;
             case 2:
-                run_turns<2>(c, before, w, stage + going, block);
+                run_turns<2>(riding, stage + going, piece);
                 break;
             default:
-                run_turns<1>(c, before, w, stage + going, block);
+                run_turns<1>(riding, stage + going, piece);
                 break;
         }
     }
@@ -156,23 +118,20 @@ void run_chains(void* context) {
 // A part of one of the phases.
 struct Part {
     double* a;
-    uint32_t M;
     Vectors vectors;
     uint32_t first;  // the part's things: tiles, regions, pieces or chunks
     uint32_t end;
     uint32_t parts;
     const Chains* chains;
-    const LowerMarks* marks;
-    ParallelRun run;
 };
 
 // Runs task on each of `count` parts, the caller's thread taking the first.
-void run_parts(void (*task)(void*), Part* parts, uint32_t count) {
+void run_parts(void (*task)(void*), Part* parts, uint32_t count, ParallelRun run) {
     void* contexts[kMostThreads];
     for (uint32_t i = 0; i < count; ++i) {
         contexts[i] = &parts[i];
     }
-    if (count > 0) parts[0].run(task, contexts, static_cast<int>(count));
+    run(task, contexts, static_cast<int>(count));
 }
 
 // `count` parts of `things`, each with its share.
@@ -190,14 +149,14 @@ uint32_t share_out(const Part& whole, uint32_t things, uint32_t threads, Part* p
 // Phase 1: `first` is the index of the part.
 void permute_part(void* context) {
     const Part& part = *static_cast<const Part*>(context);
-    bit_reverse_part(part.a, part.M, part.first, part.parts);
+    bit_reverse_part(part.a, part.chains->marks.M, part.first, part.parts);
 }
 
 // Phase 2: regions of the last sweep's h values.
 void region_part(void* context) {
     const Part& part = *static_cast<const Part*>(context);
     size_t h = part.chains->last.h;
-    region_stages_using(part.a, part.M, part.first * h, part.end * h, part.vectors);
+    region_stages_using(part.a, part.chains->marks.M, {part.first * h, part.end * h}, part.vectors);
 }
 
 // Phase 3: pieces of the last sweep's offsets.
@@ -212,32 +171,34 @@ void offset_part(void* context) {
         starts[2 * stream] = mark[0];
         starts[2 * stream + 1] = mark[1];
     }
-    offset_sweep_using(part.a, part.M, starts, part.first * piece, part.end * piece, part.vectors);
+    offset_sweep_using(part.a, chains.marks.M, starts, {part.first * piece, part.end * piece}, part.vectors);
 }
 
 // Phase 4: chunks of the final sweep.
 void chunk_part(void* context) {
     const Part& part = *static_cast<const Part*>(context);
-    const double* upper = part.chains->upper_marks + 2 * (part.end - 1);
-    Rotation c = {upper[0], upper[1], part.marks->cphi, part.marks->sphi};
-    finish_chunks(part.a, part.M, part.first, part.end, *part.marks, c, part.vectors);
+    const Checkpoints& marks = part.chains->marks;
+    const double* upper = marks.upper + 2 * (part.end - 1);
+    Rotation c = {upper[0], upper[1], marks.step.cphi, marks.step.sphi};
+    finish_chunks(part.a, marks, {part.first, part.end}, c, part.vectors);
 }
 
 // Phases 1 and 2, each on `threads` threads or as many as have a share.
 struct Front {
     Part whole;
     uint32_t threads;
+    ParallelRun run;
 };
 
 void run_front(void* context) {
     const Front& front = *static_cast<const Front*>(context);
     Part parts[kMostThreads];
-    run_parts(permute_part, parts, share_out(front.whole, front.threads, front.threads, parts));
-    uint32_t regions = static_cast<uint32_t>(front.whole.M / front.whole.chains->last.h);
-    run_parts(region_part, parts, share_out(front.whole, regions, front.threads, parts));
+    run_parts(permute_part, parts, share_out(front.whole, front.threads, front.threads, parts), front.run);
+    uint32_t regions = static_cast<uint32_t>(front.whole.chains->marks.M / front.whole.chains->last.h);
+    run_parts(region_part, parts, share_out(front.whole, regions, front.threads, parts), front.run);
 }
 
-// The front and the recurrence thread, run together.
+// The front and the recurrence thread, given to the runner together.
 struct Job {
     void (*task)(void*);
     void* context;
@@ -250,35 +211,36 @@ void run_job(void* context) {
 
 }  // namespace
 
-void parallel_long_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors vectors,
-                            const Workers& threads) {
+void parallel_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors vectors,
+                       const Workers& workers) {
     uint32_t M = N / 2;
     uint32_t half = M / 2;
-    uint32_t workers = static_cast<uint32_t>(threads.count < kMostThreads ? threads.count : kMostThreads);
+    uint32_t threads = static_cast<uint32_t>(workers.count < kMostThreads ? workers.count : kMostThreads);
     Sweep plan[kMostSweeps];
     Sweep last = plan[plan_sweeps(M, kBlock, plan) - 1];
-    uint32_t spacing = mark_spacing(half);
     uint32_t pieces = static_cast<uint32_t>(last.h / kChunk);
     pieces = pieces < kMostPieces ? pieces : kMostPieces;
 
-    double rotation_marks[2 * kMaxMarks];
-    double upper_marks[2 * kMaxMarks];
-    double split_marks[2 * kMaxMarks];
+    double lower[2 * kMaxMarks];
+    double upper[2 * kMaxMarks];
+    double splits[2 * kMaxMarks];
     double stage_marks[2 * kMaxStreams * kMostPieces];
-    Chains chains = {M,      spacing,        rotation,    {},          last,
-                     pieces, rotation_marks, upper_marks, split_marks, stage_marks};
-    split_start(N, chains.split);
-    LowerMarks marks = {rotation_marks, split_marks,     spacing,        rotation.cphi,
-                        rotation.sphi,  chains.split[2], chains.split[3]};
-    Part whole = {a, M, vectors, 0, 0, 1, &chains, &marks, threads.run};
+    Split split = split_start(N);
+    Chains chains = {{M, mark_spacing(half), rotation, split, lower, splits, upper},
+                     rotation,
+                     split,
+                     last,
+                     pieces,
+                     stage_marks};
+    Part whole = {a, vectors, 0, 0, 1, &chains};
 
-    Front front = {whole, workers};
+    Front front = {whole, threads, workers.run};
     Job jobs[2] = {{run_front, &front}, {run_chains, &chains}};
     void* contexts[2] = {&jobs[0], &jobs[1]};
-    threads.run(run_job, contexts, 2);
+    workers.run(run_job, contexts, 2);
 
     Part parts[kMostThreads];
-    run_parts(offset_part, parts, share_out(whole, pieces, workers, parts));
-    finish_end_values(a, a, dx);
-    run_parts(chunk_part, parts, share_out(whole, half / spacing, workers, parts));
+    run_parts(offset_part, parts, share_out(whole, pieces, threads, parts), workers.run);
+    finish_end_values(a, dx);
+    run_parts(chunk_part, parts, share_out(whole, half / chains.marks.spacing, threads, parts), workers.run);
 }

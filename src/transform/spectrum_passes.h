@@ -90,14 +90,12 @@ struct Unfold {
 };
 
 inline Unfold start_unfold(const Unfolding& u) {
-    const double* s = u.split;
-    TwiddleRecurrence w = {_mm_set_pd(s[1], s[0]), _mm_set1_pd(s[2]), _mm_set_pd(s[3], -s[3])};
-    return {u.rotation, w, u.rotation_chunk, u.split_chunk, u.next, u.count};
+    return {u.rotation, split_recurrence(u.split), u.rotation_chunk, u.split_chunk, u.next, u.count};
 }
 
 inline void stop_unfold(const Unfold& unfold, Unfolding& u) {
     u.rotation = unfold.c;
-    _mm_storeu_pd(u.split, unfold.w.w);
+    store_split(u.split, unfold.w.w);
     u.next = unfold.next;
 }
 
@@ -105,61 +103,45 @@ inline void prefetch(const double* z, size_t k) {
     _mm_prefetch(reinterpret_cast<const char*>(z + 2 * k), _MM_HINT_T0);
 }
 
-// Complex values ahead that the final sweep of a long transform asks the
-// cache for. Its loop waits on recurrences every turn, so the processor
-// alone runs too few turns ahead to keep memory busy; a request per cache
-// line (4 values) makes up for it.
+// Complex values ahead that the final sweep asks the cache for. Its loop
+// waits on recurrences every turn, so the processor alone runs too few
+// turns ahead to keep memory busy; a request per cache line (4 values)
+// makes up for it.
 const uint32_t kPrefetchAhead = 256;
 
-// The split step and the rotation for the pairs j, M - j with
-// first <= j < end, from the transform z to the spectrum a (the same array
-// or another), P::kWidth neighbours j at a time from the top down, so that
-// their partners M - j come up in increasing order: their rotation factors
-// come from the recurrence `upper` as it runs on, the others' from
-// rotation_table (c_j at 2(j - base)), the split factors from split_table
-// (w_j at 2(j - base)). The partners M - j - 1, M - j, ... are loaded
-// together and put in the order of their neighbours j, j + 1, ... With
-// `ahead` (a long transform), `unfold` takes a step per pair and the sweep
-// asks for its data early; otherwise neither is needed.
-template <class P, bool ahead>
-void sweep_pairs(const double* z, double* a, uint32_t M, uint32_t first, uint32_t end, uint32_t base,
-                 const double* split_table, const double* rotation_table, Rotation& upper,
-                 Unfolding& unfolding) {
+// The split step and the rotation for the pairs of `pairs` (passes.h),
+// P::kWidth neighbours j at a time from the top down, so that their
+// partners M - j come up in increasing order: their rotation factors come
+// from the recurrence `upper` as it runs on. The partners M - j - 1,
+// M - j, ... are loaded together and put in the order of their neighbours
+// j, j + 1, ... `unfolding` takes a step per pair, and the sweep asks for
+// its data early.
+template <class P>
+void split_and_rotate(const double* z, double* a, const PairRange& pairs, Rotation& upper,
+                      Unfolding& unfolding) {
     using V = typename P::V;
     const uint32_t width = static_cast<uint32_t>(P::kWidth);
+    const PairRange r = pairs;
     UpperRotation<P> c(upper);  // in registers: a store to a[] cannot change it
     Unfold unfold = start_unfold(unfolding);
-    for (uint32_t top = end; top >= first + width; top -= width) {
+    for (uint32_t top = r.end; top >= r.first + width; top -= width) {
         uint32_t j = top - width;
-        size_t k = M - j - (width - 1);  // the lowest of the partners
-        if (ahead && j % 4 < width && j > kPrefetchAhead) {
+        size_t k = r.M - j - (width - 1);  // the lowest of the partners
+        if (j % 4 < width && j > kPrefetchAhead) {
             prefetch(z, j - kPrefetchAhead);
             prefetch(z, k + kPrefetchAhead);
         }
         V p = P::load(z + 2 * j);
         V q = P::reversed(P::load(z + 2 * k));
-        split_pair<P>(p, q, P::load(split_table + 2 * (j - base)));
-        P::store(a + 2 * j, rotated<P>(p, P::load(rotation_table + 2 * (j - base))));
+        split_pair<P>(p, q, P::load(r.split + 2 * (j - r.base)));
+        P::store(a + 2 * j, rotated<P>(p, P::load(r.rotation + 2 * (j - r.base))));
         P::store(a + 2 * k, rotated<P>(P::reversed(q), c.next()));
-        if (ahead) {
-            for (uint32_t i = 0; i < width; ++i) {
-                unfold.step();
-            }
+        for (uint32_t i = 0; i < width; ++i) {
+            unfold.step();
         }
     }
     c.store(upper);
     stop_unfold(unfold, unfolding);
-}
-
-template <class P>
-void split_and_rotate(const double* z, double* a, uint32_t M, uint32_t first, uint32_t end, uint32_t base,
-                      const double* split_table, const double* rotation_table, Rotation& upper,
-                      Unfolding& unfolding, bool ahead) {
-    if (ahead) {
-        sweep_pairs<P, true>(z, a, M, first, end, base, split_table, rotation_table, upper, unfolding);
-    } else {
-        sweep_pairs<P, false>(z, a, M, first, end, base, split_table, rotation_table, upper, unfolding);
-    }
 }
 
 }  // namespace

@@ -25,5 +25,6 @@ const uint32_t kMaxLength = 1u << 26;
 // spectrum in place:
 // a[0] = dx * sum y, a[1] = dx * sum (-1)^n y, and for k = 1 ... N/2 - 1 the bin
 // (a[2k], a[2k+1]) = dx * sum_n y(n) * exp(+2*pi*i*k*(x0 + n*dx) / (N*dx)).
-// Long transforms run on up to workers.count threads, with the same bits.
+// Long transforms run on up to workers.count threads, started by
+// workers.run; the result is the same bits on any number.
 void real_spectrum(double* a, uint32_t N, double x0, double dx, const Workers& workers);

@@ -79,34 +79,66 @@ inline void put_twiddle(double* table, size_t j, __m128d w) {
     _mm_storeu_pd(entry + kFactorIm, _mm_mul_pd(_mm_unpackhi_pd(w, w), _mm_set_pd(1.0, -1.0)));
 }
 
-// A RideAlong (passes.h) inside a loop, one step per call while steps are
-// left. Meant to be copied into the loop's own variables, so that it lives
-// in registers there.
-struct Riding {
-    Rotation c;
-    TwiddleRecurrence split;
-    uint32_t left;
-    uint32_t until_mark;
-    uint32_t spacing;
-    double* rotation_marks;
-    double* split_marks;
+// The recurrence of the split step as a TwiddleRecurrence.
+inline TwiddleRecurrence split_recurrence(const Split& s) {
+    return {_mm_set_pd(s.wi, s.wr), _mm_set1_pd(s.alpha), _mm_set_pd(s.beta, -s.beta)};
+}
 
-    void step() {
+inline void store_split(Split& s, __m128d w) {
+    _mm_storel_pd(&s.wr, w);
+    _mm_storeh_pd(&s.wi, w);
+}
+
+// The one routine that makes the checkpoints (passes.h): the rotation from
+// c_1 and the split step from w_1 as a RideAlong has them, one step of each
+// per call while steps are left, leaving c_k (and w_k) wherever a
+// checkpoint falls: k = 1, 1 + spacing, ... up to M/2 (lower and splits),
+// then M/2 + 1 and M/2 + spacing, M/2 + 2 spacing, ... below M (upper).
+// The one-thread form runs it alongside complex_fft's sweeps up to c_{M/2};
+// the threaded form on a thread of its own, on to the upper checkpoints.
+// The split step's values past M/2 are not used. Meant to be copied into a
+// loop's own variables, so that it lives in registers there.
+struct Riding {
+    Rotation c;           // c_k
+    TwiddleRecurrence w;  // w_k
+    uint32_t left;
+    uint32_t until_mark;  // steps to the next checkpoint, at k = next_mark
+    uint32_t next_mark;
+    const Checkpoints* marks;
+
+    // Inlined into the loops it rides in, so that it stays in their registers.
+    __attribute__((always_inline)) void step() {
         if (left == 0) {
             return;
         }
-        if (until_mark == 0) {
-            rotation_marks[0] = c.cr;
-            rotation_marks[1] = c.ci;
-            rotation_marks += 2;
-            _mm_storeu_pd(split_marks, split.w);
-            split_marks += 2;
-            until_mark = spacing;
+        if (__builtin_expect(until_mark == 0, 0)) {
+            leave_mark();
         }
         next_rotation(c);
-        split.w = next_twiddle(split.w, split.alpha2, split.beta2);
+        w.w = next_twiddle(w.w, w.alpha2, w.beta2);
         --until_mark;
         --left;
+    }
+
+    __attribute__((always_inline)) void leave_mark() {
+        const Checkpoints& m = *marks;
+        uint32_t k = next_mark;
+        uint32_t half = m.M / 2;
+        uint32_t s = m.spacing;
+        if (k <= half) {
+            uint32_t i = (k - 1) / s;
+            m.lower[2 * i] = c.cr;
+            m.lower[2 * i + 1] = c.ci;
+            _mm_storeu_pd(m.splits + 2 * i, w.w);
+            next_mark = k + s <= half ? k + s : half + 1;
+        } else {
+            // Chunk i's top pair is (i+1)*spacing, or M/2 - 1 for the top chunk.
+            uint32_t i = k == half + 1 ? half / s - 1 : (m.M - k) / s - 1;
+            m.upper[2 * i] = c.cr;
+            m.upper[2 * i + 1] = c.ci;
+            next_mark = k == half + 1 && s > 1 ? half + s : k + s;
+        }
+        until_mark = next_mark - k;
     }
 };
 
@@ -115,10 +147,7 @@ inline Riding start_riding(const RideAlong* along) {
         Riding idle = Riding();
         return idle;
     }
-    const double* s = along->split;
-    TwiddleRecurrence split = {_mm_set_pd(s[1], s[0]), _mm_set1_pd(s[2]), _mm_set_pd(s[3], -s[3])};
-    return {along->rotation,   split, along->steps, 0, along->spacing, along->rotation_marks,
-            along->split_marks};
+    return {along->rotation, split_recurrence(along->split), along->steps, 0, 1, along->marks};
 }
 
 inline void finish_riding(Riding& riding, RideAlong* along) {
@@ -127,117 +156,6 @@ inline void finish_riding(Riding& riding, RideAlong* along) {
     }
     if (along != nullptr) {
         along->rotation = riding.c;
-    }
-}
-
-// The factors of a short transform (real_spectrum.cpp), a step at a time, so
-// that the steps can run inside complex_fft's passes, whose butterflies
-// leave the processor room beside the recurrences' chains of dependent
-// operations. Step i writes entry half + i of the largest stage and c_{i+1}
-// of the rotation at rotation_table[2i + 2]; from i = 1 on, also entry i of
-// the smaller stages, one stage after another, and w_i of the split step
-// at split_table[2i]. So the entries below 2^k are written once the steps
-// below 2^k have run. start_short_fill runs step 0. Meant to be copied into
-// a loop's own variables, so that it lives in registers there; avx_passes.cpp
-// has a form that steps the two stage recurrences in one vector.
-// The steps of a fill (ShortFill or its AVX form) below `end` that have not
-// run, Fill::kStride at a time, on a copy that lives in registers.
-template <class Fill>
-__attribute__((always_inline)) inline void run_fill_to(Fill& fill, uint32_t end) {
-    Fill f = fill;
-    uint32_t stop = end < f.half ? end : f.half;
-    for (; f.next < stop; f.next += Fill::kStride) {
-        f.run(f.next);
-    }
-    fill = f;
-}
-
-// The fill's next steps, if any are left.
-template <class Fill>
-__attribute__((always_inline)) inline void step_fill(Fill& fill) {
-    if (fill.next < fill.half) {
-        fill.run(fill.next);
-        fill.next += Fill::kStride;
-    }
-}
-
-struct ShortFill {
-    static constexpr uint32_t kStride = 1;
-    TwiddleRecurrence top;
-    TwiddleRecurrence low;
-    TwiddleRecurrence split;
-    Rotation rotation;
-    double* stage_table;
-    double* split_table;
-    double* rotation_table;
-    uint32_t half;
-    uint32_t next;
-    uint32_t low_t;
-
-    __attribute__((always_inline)) void run(uint32_t i) {
-        put_twiddle(stage_table, half + i, top.w);
-        top.w = next_twiddle(top.w, top.alpha2, top.beta2);
-        rotation_table[2 * i + 2] = rotation.cr;
-        rotation_table[2 * i + 3] = rotation.ci;
-        next_rotation(rotation);
-        if (i > 1 && (i & (i - 1)) == 0) {
-            low = stage_recurrence(++low_t);
-        }
-        put_twiddle(stage_table, i, low.w);
-        low.w = next_twiddle(low.w, low.alpha2, low.beta2);
-        _mm_storeu_pd(split_table + 2 * i, split.w);
-        split.w = next_twiddle(split.w, split.alpha2, split.beta2);
-    }
-
-    __attribute__((always_inline)) void step() { step_fill(*this); }
-
-    // Runs the steps below `end` that have not run.
-    __attribute__((always_inline)) void run_to(uint32_t end) { run_fill_to(*this, end); }
-};
-
-// A ShortFill for M complex values after step 0, from split = (w_1, alpha,
-// beta) of the split step and `rotation` at c_1.
-inline ShortFill start_short_fill(uint32_t M, const double* split, Rotation rotation, ShortTables tables) {
-    ShortFill fill;
-    fill.top = stage_recurrence(stage_count(M));
-    fill.low = stage_recurrence(1);
-    fill.split = {_mm_loadu_pd(split), _mm_set1_pd(split[2]), _mm_set_pd(split[3], -split[3])};
-    fill.rotation = rotation;
-    fill.stage_table = tables.stage;
-    fill.split_table = tables.split;
-    fill.rotation_table = tables.rotation;
-    fill.half = M / 2;
-    fill.next = 1;
-    fill.low_t = 1;
-    put_twiddle(tables.stage, fill.half, fill.top.w);
-    fill.top.w = next_twiddle(fill.top.w, fill.top.alpha2, fill.top.beta2);
-    tables.rotation[2] = rotation.cr;
-    tables.rotation[3] = rotation.ci;
-    next_rotation(fill.rotation);
-    return fill;
-}
-
-// Writes the next `count` factors of each of the `n` recurrences to entries
-// 0 ... count-1 of its table, with `riding` alongside. The recurrences are
-// independent, so stepping them side by side keeps several multiplications
-// in flight at once.
-template <int n>
-void fill_twiddles(TwiddleRecurrence* r, double* const* tables, size_t count, Riding& riding) {
-    __m128d w[n];
-    for (int s = 0; s < n; ++s) {
-        w[s] = r[s].w;
-    }
-    Riding ride = riding;
-    for (size_t j = 0; j < count; ++j) {
-        for (int s = 0; s < n; ++s) {
-            put_twiddle(tables[s], j, w[s]);
-            w[s] = next_twiddle(w[s], r[s].alpha2, r[s].beta2);
-        }
-        ride.step();
-    }
-    riding = ride;
-    for (int s = 0; s < n; ++s) {
-        r[s].w = w[s];
     }
 }
 
