@@ -55,8 +55,11 @@ expect_picture() {
         return 1
     fi
     if [ -n "${NATIVE_PLOT:-}" ]; then
-        (cd "$work" && "$NATIVE_PLOT" "$@" "native-$picture") >/dev/null 2>&1
-        if ! cmp -s "$work/$picture" "$work/native-$picture"; then
+        # The same spectrum and options, the picture named on the command line.
+        local args=("$@")
+        [ "${args[-1]}" = "$picture" ] && unset 'args[-1]'
+        (cd "$work" && "$NATIVE_PLOT" "${args[@]}" "$work/native.svg") >/dev/null 2>&1
+        if ! cmp -s "$work/$picture" "$work/native.svg"; then
             fail "$name" "the picture differs from the native program's"
             return 1
         fi
@@ -66,7 +69,7 @@ expect_picture() {
 
 # The files in $work, the run's own logs left out.
 listing() {
-    ls -A "$work" | grep -vx -e stdout -e stderr
+    ls -A "$work" | grep -vx -e stdout -e stderr -e native.svg
 }
 
 # expect_failure NAME RC MESSAGE ARG...: exactly that exit code and message,
