@@ -23,6 +23,8 @@ constexpr int kTwoPanelHeight = 704;
 // rounding noise) lie on the bottom edge instead of flattening the rest.
 constexpr int kMaxDecades = 12;
 constexpr const char* kLineColour = "#1f5fa8";
+// Up to this many rows, each one is also marked by a dot.
+constexpr uint32_t kMarkedRows = 100;
 
 struct Panel {
     int top;
@@ -287,35 +289,32 @@ void draw_magnitude_line(std::string* out, const SpectrumSummary& s, const Value
                          const Panel& panel) {
     const double end = x_end(s);
     std::string path;
+    std::string dots;
     int points = 0;
-    double last_x = 0.0;
-    double last_y = 0.0;
     for (const ColumnExtremes& column : s.columns) {
         if (column.count == 0) continue;
         const bool low_first = column.low.row <= column.high.row;
         const RowPoint& first = low_first ? column.low : column.high;
         const RowPoint& second = low_first ? column.high : column.low;
-        last_x = x_of(first.frequency, end);
-        last_y = height_of(first.value, axis, panel);
-        append_point(&path, last_x, last_y, &points);
-        if (second.row == first.row) continue;
-        last_x = x_of(second.frequency, end);
-        last_y = height_of(second.value, axis, panel);
-        append_point(&path, last_x, last_y, &points);
+        for (const RowPoint* point : {&first, &second}) {
+            if (point == &second && second.row == first.row) break;
+            const double x = x_of(point->frequency, end);
+            const double y = height_of(point->value, axis, panel);
+            append_point(&path, x, y, &points);
+            int dot = 0;
+            append_point(&dots, x, y, &dot);
+            dots += "h0";
+        }
     }
     if (points == 0) return;
-    if (points == 1) {
-        *out += "<circle cx=\"";
-        append_coordinate(out, last_x);
-        *out += "\" cy=\"";
-        append_coordinate(out, last_y);
-        *out += "\" r=\"3\" fill=\"";
-        *out += kLineColour;
-        *out += "\"/>\n";
-        return;
+    if (points > 1) {
+        *out += "<path d=\"" + path + "\" fill=\"none\" stroke=\"" + kLineColour +
+                "\" stroke-width=\"1.2\" stroke-linejoin=\"round\" stroke-linecap=\"round\"/>\n";
     }
-    *out += "<path d=\"" + path + "\" fill=\"none\" stroke=\"" + kLineColour +
-            "\" stroke-width=\"1.2\" stroke-linejoin=\"round\" stroke-linecap=\"round\"/>\n";
+    if (s.drawn <= kMarkedRows) {
+        *out += "<path d=\"" + dots + "\" fill=\"none\" stroke=\"" + kLineColour +
+                "\" stroke-width=\"5\" stroke-linecap=\"round\"/>\n";
+    }
 }
 
 // Phases jump from bin to bin: each column is a short stroke from its
@@ -339,8 +338,8 @@ void draw_phase_marks(std::string* out, const SpectrumSummary& s, const Panel& p
         append_coordinate(&path, height_of(column.phase_high.value, axis, panel));
     }
     if (path.empty()) return;
-    *out += "<path d=\"" + path + "\" fill=\"none\" stroke=\"" + kLineColour +
-            "\" stroke-width=\"1.3\" stroke-linecap=\"round\"/>\n";
+    *out += "<path d=\"" + path + "\" fill=\"none\" stroke=\"" + kLineColour + "\" stroke-width=\"" +
+            ((s.drawn <= kMarkedRows) ? "5" : "1.3") + "\" stroke-linecap=\"round\"/>\n";
 }
 
 // The title, the file's warnings and the count of rows left out; returns how

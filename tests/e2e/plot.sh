@@ -110,10 +110,11 @@ if expect_picture nonfinite nonfinite.svg nonfinite.txt; then
     [ "$count" = 3 ] && pass || fail nonfinite "$count points drawn, want the 3 finite rows"
 fi
 
-# One row (a spectrum of two samples): one dot.
+# One row (a spectrum of two samples): one dot, at frequency 0.
 printf '0\t2.5\t0\r\n' >"$work/one.txt"
 if expect_picture one_row one.svg one.txt; then
-    grep -q '<circle ' "$work/one.svg" && pass || fail one_row "the single row is not drawn"
+    grep -qE '<path d="M80 [0-9.]+h0" fill="none" stroke="#1f5fa8" stroke-width="5"' "$work/one.svg" && pass ||
+        fail one_row "the single row is not drawn as a dot at x 80"
 fi
 
 # The default picture name: the extension replaced, or ".svg" added.
