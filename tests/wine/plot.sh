@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # plot.sh FFTEXT-PLOT.EXE NATIVE-FFTEXT-PLOT NATIVE-FFTEXT: fftext-plot's
 # end-to-end table under wine, every picture compared byte for byte with the
-# native program's, then a file dropped on the program: the picture beside it,
-# opened with ShellExecuteW "open".
+# native program's, then a file dropped on the program (the picture beside it,
+# opened with ShellExecuteW "open") and a start without arguments (the open
+# dialog).
 set -u
 if [ $# -lt 3 ] || [ ! -f "$1" ]; then
     echo "usage: plot.sh FFTEXT-PLOT.EXE NATIVE-FFTEXT-PLOT NATIVE-FFTEXT" >&2
@@ -35,6 +36,18 @@ elif [ "$rc" != 0 ] && [ "$rc" != 1 ]; then
     echo "FAIL drop: exit code $rc"; status=1
 else
     echo "drop: picture written beside the file and opened"
+fi
+
+# No argument: the open dialog, which without a display returns at once as
+# if cancelled: exit code 1, no message, no picture.
+(cd "$work" && wine_cli "$work/relay.log" "$exe")
+rc=$?
+if ! relay_calls "$work/relay.log" comdlg32.GetOpenFileNameW | grep -q .; then
+    echo "FAIL no_argument: no open dialog"; status=1
+elif [ "$rc" != 1 ] || relay_calls "$work/relay.log" user32.MessageBoxW | grep -q .; then
+    echo "FAIL no_argument: exit code $rc, want 1 and no message box"; status=1
+else
+    echo "no_argument: open dialog asked for, cancelled"
 fi
 rm -rf "$work"
 exit $status
