@@ -117,6 +117,12 @@ if expect_picture one_row one.svg one.txt; then
         fail one_row "the single row is not drawn as a dot at x 80"
 fi
 
+# A title that needs escaping in XML.
+cp "$work/one.txt" "$work/R&D's spectrum.txt"
+if expect_picture escaped_title "R&D's spectrum.svg" "R&D's spectrum.txt"; then
+    grep -q ">R&amp;D's spectrum.txt</text>" "$work/R&D's spectrum.svg" && pass || fail escaped_title "title not escaped"
+fi
+
 # The default picture name: the extension replaced, or ".svg" added.
 printf '0\t1\t0\r\n1\t2\t0\r\n' >"$work/noext"
 mkdir -p "$work/dir.v1"
