@@ -9,8 +9,9 @@ case ${1:-build} in
     build) packages="cmake g++ ninja-build" ;;
     test) packages="cmake g++ ninja-build libgtest-dev libbenchmark-dev libfftw3-dev libfast-float-dev python3 clang libclang-rt-14-dev libxml2-utils librsvg2-bin" ;;
     # The cross compiler, a 32-bit wine, and for the dialog tests an X server
-    # without a screen, xdotool and xwininfo (x11-utils); zip for the package.
-    windows) packages="g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool x11-utils zip python3" ;;
+    # without a screen, xdotool and xwininfo (x11-utils); zip for the package;
+    # xmllint and rsvg-convert for the pictures of fftext-plot.exe.
+    windows) packages="g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool x11-utils zip python3 libxml2-utils librsvg2-bin" ;;
     *) echo "usage: scripts/deps.sh build|test|windows" >&2; exit 2 ;;
 esac
 
