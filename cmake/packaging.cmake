@@ -10,6 +10,7 @@
 # Linux, its manual page under docs/.
 set(FFTEXT_SHIPPED_PROGRAMS
   "fftext|docs/fftext.1"
+  "fftext-plot|docs/fftext-plot.1"
 )
 
 set(CPACK_PACKAGE_NAME fftext)

@@ -10,11 +10,12 @@ case ${1:-build} in
     # The package test builds and checks a .deb (dpkg-shlibdeps, lintian,
     # file); the README's numpy lines are run with python3-numpy; qemu-user runs
     # the program on an emulated processor without AVX.
-    test) packages="cmake g++ ninja-build libgtest-dev libbenchmark-dev libfftw3-dev libfast-float-dev python3 clang libclang-rt-14-dev dpkg-dev fakeroot lintian file gzip python3-numpy libxml2-utils qemu-user" ;;
+    test) packages="cmake g++ ninja-build libgtest-dev libbenchmark-dev libfftw3-dev libfast-float-dev python3 clang libclang-rt-14-dev dpkg-dev fakeroot lintian file gzip python3-numpy libxml2-utils qemu-user librsvg2-bin" ;;
     # The cross compiler, a 32-bit wine, and for the dialog tests an X server
     # without a screen, xdotool and xwininfo (x11-utils); zip for the package;
-    # GoogleTest's sources for the unit suite's Windows build.
-    windows) packages="g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool x11-utils zip python3 googletest" ;;
+    # GoogleTest's sources for the unit suite's Windows build;
+    # xmllint and rsvg-convert for the pictures of fftext-plot.exe.
+    windows) packages="g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool x11-utils zip python3 googletest libxml2-utils librsvg2-bin" ;;
     *) echo "usage: scripts/deps.sh build|test|windows" >&2; exit 2 ;;
 esac
 

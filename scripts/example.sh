@@ -18,3 +18,5 @@ fi
 echo
 echo "Spectrum of examples/signal.txt written to $output; its strongest rows:"
 grep -v '^%' "$output" | sort -t "$(printf '\t')" -k2,2 -g -r | head -n 4
+build/example/fftext-plot "$output"
+echo "Its picture: build/example-spectrum.svg"

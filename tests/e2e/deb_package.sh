@@ -15,7 +15,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # The programs the package ships; each brings usr/bin/NAME and its manual page.
-programs=(fftext)
+programs=(fftext fftext-plot)
 
 passed=0
 failed=0

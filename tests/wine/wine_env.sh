@@ -10,9 +10,10 @@
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-# The MessageBoxA line and the two dialog calls are the only relay lines the
-# tests read; relaying everything would log every C-runtime call.
-readonly WINE_RELAY_CALLS='user32.MessageBoxA;comdlg32.GetOpenFileNameW;comdlg32.GetSaveFileNameW'
+# The message boxes (fftext's MessageBoxA, fftext-plot's MessageBoxW), the
+# dialogs and fftext-plot's ShellExecuteW are the only relay lines the tests
+# read; relaying everything would log every C-runtime call.
+readonly WINE_RELAY_CALLS='user32.MessageBoxA;comdlg32.GetOpenFileNameW;comdlg32.GetSaveFileNameW;user32.MessageBoxW;shell32.ShellExecuteW'
 readonly WINE_READY_MARK=.fftext-test-prefix
 
 # wine_prefix_create DIR: a fresh 32-bit prefix with unmanaged windows (no

@@ -1,0 +1,404 @@
+// draw_picture: the SVG text of a summary. Every coordinate is rounded to a
+// tenth of a pixel and written from an integer, and every label by
+// format_number, so the bytes do not depend on the C library or the locale.
+#include <charconv>
+#include <cmath>
+#include <string>
+
+#include "input/input.h"
+#include "output/output.h"
+#include "plot/plot.h"
+
+namespace {
+
+constexpr int kPlotRight = kPlotLeft + kPlotColumns;
+constexpr int kTitleBaseline = 26;
+constexpr int kNoteSpacing = 15;
+constexpr int kMagnitudeBottom = 448;
+constexpr int kPhaseTop = 472;
+constexpr int kPhaseBottom = 652;
+constexpr int kOnePanelHeight = 500;
+constexpr int kTwoPanelHeight = 704;
+// Decades below the largest magnitude shown at most: deeper values (zeros,
+// rounding noise) lie on the bottom edge instead of flattening the rest.
+constexpr int kMaxDecades = 12;
+constexpr const char* kLineColour = "#1f5fa8";
+// Up to this many rows, each one is also marked by a dot.
+constexpr uint32_t kMarkedRows = 100;
+
+struct Panel {
+    int top;
+    int bottom;
+};
+
+// How values map to heights: decades [low, high] or linear [0, high].
+struct ValueAxis {
+    bool log;
+    double low;
+    double high;
+};
+
+void append_int(std::string* out, long long value) {
+    char digits[24];
+    *out += std::string(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+// A coordinate of at least 0, rounded to a tenth: "123" or "123.4".
+void append_coordinate(std::string* out, double pixels) {
+    const long long tenths = static_cast<long long>((pixels * 10.0) + 0.5);
+    append_int(out, tenths / 10);
+    if (tenths % 10 != 0) {
+        *out += '.';
+        *out += static_cast<char>('0' + (tenths % 10));
+    }
+}
+
+void append_number(std::string* out, double value) {
+    char text[32];
+    *out += std::string(text, format_number(value, 9, text));
+}
+
+// 10^exponent, correctly rounded (read from its text).
+double power_of_ten(int exponent) {
+    char text[16] = "1e";
+    *std::to_chars(text + 2, text + sizeof text - 1, exponent).ptr = '\0';
+    const char* end = nullptr;
+    return read_number(text, &end);
+}
+
+// The smallest k with 10^k >= value (value > 0, finite).
+int decade_at_or_above(double value) {
+    int k = static_cast<int>(std::floor(plot_log10(value)));
+    while (power_of_ten(k) < value) ++k;
+    while (power_of_ten(k - 1) >= value) --k;
+    return k;
+}
+
+// A 1-2-5 step that splits [0, span] into at most `count` steps (span > 0).
+double nice_step(double span, int count) {
+    const int exponent = static_cast<int>(std::floor(plot_log10(span / count)));
+    for (int e = exponent - 1;; ++e) {
+        for (int mantissa : {1, 2, 5}) {
+            const double step = mantissa * power_of_ten(e);
+            if (step * count >= span) return step;
+        }
+    }
+}
+
+// The lower bound of the magnitude at the first percentile of the positive
+// magnitudes, as a power of two's exponent (exact from the histogram).
+int first_percentile_exponent(const SpectrumSummary& s) {
+    const uint32_t wanted = (s.positive + 99) / 100;
+    uint32_t seen = 0;
+    for (int bin = 0; bin < kExponentBins; ++bin) {
+        seen += s.exponent_counts[bin];
+        if (seen >= wanted) return bin - kExponentBias;
+    }
+    return 0;
+}
+
+ValueAxis magnitude_axis(const SpectrumSummary& s, const PlotOptions& options) {
+    if (options.linear) {
+        if (!(s.largest > 0.0)) return ValueAxis{false, 0.0, 1.0};
+        const double step = nice_step(s.largest, 6);
+        return ValueAxis{false, 0.0, std::ceil(s.largest / step) * step};
+    }
+    if (s.positive == 0) return ValueAxis{true, -1.0, 0.0};
+    const int high = decade_at_or_above(s.largest);
+    // floor(e * log10(2)) for |e| < 1650, in integers.
+    int low = (first_percentile_exponent(s) * 78913) >> 18;
+    if (low < high - kMaxDecades) low = high - kMaxDecades;
+    if (low > high - 1) low = high - 1;
+    return ValueAxis{true, static_cast<double>(low), static_cast<double>(high)};
+}
+
+double height_of(double value, const ValueAxis& axis, const Panel& panel) {
+    double fraction = 0.0;
+    if (axis.log) {
+        fraction = (value > 0.0) ? ((plot_log10(value) - axis.low) / (axis.high - axis.low)) : 0.0;
+    } else {
+        fraction = (value - axis.low) / (axis.high - axis.low);
+    }
+    if (!(fraction > 0.0)) fraction = 0.0;
+    if (fraction > 1.0) fraction = 1.0;
+    return panel.bottom - (fraction * (panel.bottom - panel.top));
+}
+
+// The x axis runs from 0 to the last row's frequency (to 1 when that is 0).
+double x_end(const SpectrumSummary& s) {
+    return (s.last_frequency > 0.0 && std::isfinite(s.last_frequency)) ? s.last_frequency : 1.0;
+}
+
+double x_of(double frequency, double end) {
+    double fraction = frequency / end;
+    if (!(fraction > 0.0)) fraction = 0.0;
+    if (fraction > 1.0) fraction = 1.0;
+    return kPlotLeft + (fraction * kPlotColumns);
+}
+
+void append_escaped(std::string* out, const std::string& text) {
+    for (char c : text) {
+        switch (c) {
+            case '&': *out += "&amp;"; break;
+            case '<': *out += "&lt;"; break;
+            case '>': *out += "&gt;"; break;
+            case '"': *out += "&quot;"; break;
+            default: *out += c;
+        }
+    }
+}
+
+// <text x="X" y="Y" ATTRIBUTES>
+void open_text(std::string* out, double x, double y, const char* attributes) {
+    *out += "<text x=\"";
+    append_coordinate(out, x);
+    *out += "\" y=\"";
+    append_coordinate(out, y);
+    *out += "\"";
+    *out += attributes;
+    *out += ">";
+}
+
+void horizontal_line(std::string* out, double y) {
+    *out += "M";
+    append_int(out, kPlotLeft);
+    *out += " ";
+    append_coordinate(out, y);
+    *out += "H";
+    append_int(out, kPlotRight);
+}
+
+void vertical_line(std::string* out, double x, const Panel& panel) {
+    *out += "M";
+    append_coordinate(out, x);
+    *out += " ";
+    append_int(out, panel.top);
+    *out += "V";
+    append_int(out, panel.bottom);
+}
+
+void draw_grid_path(std::string* out, const std::string& path) {
+    if (path.empty()) return;
+    *out += "<path d=\"" + path + "\" stroke=\"#e3e3e3\" stroke-width=\"1\" fill=\"none\"/>\n";
+}
+
+void draw_frame(std::string* out, const Panel& panel) {
+    *out += "<rect x=\"";
+    append_int(out, kPlotLeft);
+    *out += "\" y=\"";
+    append_int(out, panel.top);
+    *out += "\" width=\"";
+    append_int(out, kPlotColumns);
+    *out += "\" height=\"";
+    append_int(out, panel.bottom - panel.top);
+    *out += "\" fill=\"none\" stroke=\"#9a9a9a\" stroke-width=\"1\"/>\n";
+}
+
+// Vertical grid lines at the frequency ticks, labels under the panel when
+// `labels` is set.
+void draw_frequency_ticks(std::string* out, const SpectrumSummary& s, const Panel& panel, bool labels) {
+    const double end = x_end(s);
+    const double step = nice_step(end, 10);
+    std::string grid;
+    std::string text;
+    for (int i = 0; i * step <= end; ++i) {
+        const double x = x_of(i * step, end);
+        if (i > 0) vertical_line(&grid, x, panel);
+        open_text(&text, x, panel.bottom + 17, " text-anchor=\"middle\"");
+        append_number(&text, i * step);
+        text += "</text>\n";
+    }
+    draw_grid_path(out, grid);
+    if (labels) *out += text;
+}
+
+// One tick label left of the panel, right-aligned.
+void open_value_label(std::string* out, double y) {
+    open_text(out, kPlotLeft - 7, y + 4, " text-anchor=\"end\"");
+}
+
+void draw_magnitude_ticks(std::string* out, const ValueAxis& axis, const Panel& panel) {
+    std::string grid;
+    std::string text;
+    if (axis.log) {
+        const int low = static_cast<int>(axis.low);
+        const int high = static_cast<int>(axis.high);
+        const int label_every = (high - low > 8) ? 2 : 1;
+        for (int k = low; k <= high; ++k) {
+            const double y = panel.bottom - ((k - axis.low) / (axis.high - axis.low) * (panel.bottom - panel.top));
+            if (k > low && k < high) horizontal_line(&grid, y);
+            if ((high - k) % label_every != 0) continue;
+            open_value_label(&text, y);
+            text += "10<tspan dy=\"-6\" font-size=\"9\">";
+            if (k < 0) text += "\xE2\x88\x92";  // U+2212 minus sign
+            append_int(&text, (k < 0) ? -k : k);
+            text += "</tspan></text>\n";
+        }
+    } else {
+        const double step = nice_step(axis.high, 6);
+        for (int i = 0; i * step <= axis.high * (1 + 1e-9); ++i) {
+            const double y = height_of(i * step, axis, panel);
+            if (i > 0) horizontal_line(&grid, y);
+            open_value_label(&text, y);
+            append_number(&text, i * step);
+            text += "</text>\n";
+        }
+    }
+    draw_grid_path(out, grid);
+    *out += text;
+}
+
+void draw_phase_ticks(std::string* out, const Panel& panel) {
+    static const char* const kLabels[] = {"\xE2\x88\x92\xCF\x80", "\xE2\x88\x92\xCF\x80/2", "0", "\xCF\x80/2",
+                                          "\xCF\x80"};
+    std::string grid;
+    std::string text;
+    for (int i = 0; i < 5; ++i) {
+        const double y = panel.bottom - (i * (panel.bottom - panel.top) / 4.0);
+        if (i > 0 && i < 4) horizontal_line(&grid, y);
+        open_value_label(&text, y);
+        text += kLabels[i];
+        text += "</text>\n";
+    }
+    draw_grid_path(out, grid);
+    *out += text;
+}
+
+void draw_axis_title(std::string* out, const char* title, const Panel& panel) {
+    const int middle = (panel.top + panel.bottom) / 2;
+    *out += "<text x=\"22\" y=\"";
+    append_int(out, middle);
+    *out += "\" transform=\"rotate(-90 22 ";
+    append_int(out, middle);
+    *out += ")\" text-anchor=\"middle\">";
+    *out += title;
+    *out += "</text>\n";
+}
+
+void append_point(std::string* path, double x, double y, int* points) {
+    *path += (*points == 0) ? "M" : " ";
+    append_coordinate(path, x);
+    *path += " ";
+    append_coordinate(path, y);
+    ++*points;
+}
+
+// The magnitude line through each column's smallest and largest value, in
+// file order: every peak and every dip stays in the picture.
+void draw_magnitude_line(std::string* out, const SpectrumSummary& s, const ValueAxis& axis,
+                         const Panel& panel) {
+    const double end = x_end(s);
+    std::string path;
+    std::string dots;
+    int points = 0;
+    for (const ColumnExtremes& column : s.columns) {
+        if (column.count == 0) continue;
+        const bool low_first = column.low.row <= column.high.row;
+        const RowPoint& first = low_first ? column.low : column.high;
+        const RowPoint& second = low_first ? column.high : column.low;
+        for (const RowPoint* point : {&first, &second}) {
+            if (point == &second && second.row == first.row) break;
+            const double x = x_of(point->frequency, end);
+            const double y = height_of(point->value, axis, panel);
+            append_point(&path, x, y, &points);
+            int dot = 0;
+            append_point(&dots, x, y, &dot);
+            dots += "h0";
+        }
+    }
+    if (points == 0) return;
+    if (points > 1) {
+        *out += "<path d=\"" + path + "\" fill=\"none\" stroke=\"" + kLineColour +
+                "\" stroke-width=\"1.2\" stroke-linejoin=\"round\" stroke-linecap=\"round\"/>\n";
+    }
+    if (s.drawn <= kMarkedRows) {
+        *out += "<path d=\"" + dots + "\" fill=\"none\" stroke=\"" + kLineColour +
+                "\" stroke-width=\"5\" stroke-linecap=\"round\"/>\n";
+    }
+}
+
+// Phases jump from bin to bin: each column is a short stroke from its
+// smallest to its largest phase, a dot when they are one.
+void draw_phase_marks(std::string* out, const SpectrumSummary& s, const Panel& panel) {
+    const double end = x_end(s);
+    const ValueAxis axis{false, -3.141592653589793, 3.141592653589793};
+    std::string path;
+    for (const ColumnExtremes& column : s.columns) {
+        if (column.count == 0) continue;
+        int points = 0;
+        append_point(&path, x_of(column.phase_low.frequency, end), height_of(column.phase_low.value, axis, panel),
+                     &points);
+        if (column.phase_low.row == column.phase_high.row) {
+            path += "h0";
+            continue;
+        }
+        path += "L";
+        append_coordinate(&path, x_of(column.phase_high.frequency, end));
+        path += " ";
+        append_coordinate(&path, height_of(column.phase_high.value, axis, panel));
+    }
+    if (path.empty()) return;
+    *out += "<path d=\"" + path + "\" fill=\"none\" stroke=\"" + kLineColour + "\" stroke-width=\"" +
+            ((s.drawn <= kMarkedRows) ? "5" : "1.3") + "\" stroke-linecap=\"round\"/>\n";
+}
+
+// The title, the file's warnings and the count of rows left out; returns how
+// many lines went under the title.
+int draw_heading(std::string* out, const SpectrumSummary& s, const std::string& title) {
+    open_text(out, kPlotLeft, kTitleBaseline, " font-size=\"15\" fill=\"#222\"");
+    append_escaped(out, title);
+    *out += "</text>\n";
+    int notes = 0;
+    for (int i = 0; i < s.warning_count; ++i, ++notes) {
+        open_text(out, kPlotLeft, kTitleBaseline + kNoteSpacing * (notes + 1), " font-size=\"11\" fill=\"#666\"");
+        append_escaped(out, s.warnings[i]);
+        *out += "</text>\n";
+    }
+    const uint32_t left_out = s.rows - s.drawn;
+    if (left_out > 0) {
+        open_text(out, kPlotLeft, kTitleBaseline + kNoteSpacing * (notes + 1), " font-size=\"11\" fill=\"#666\"");
+        append_int(out, left_out);
+        *out += (left_out == 1) ? " row with a non-finite value not drawn" : " rows with non-finite values not drawn";
+        *out += "</text>\n";
+        ++notes;
+    }
+    return notes;
+}
+
+}  // namespace
+
+std::string draw_picture(const SpectrumSummary& s, const PlotOptions& options, const std::string& title) {
+    const int height = options.phase ? kTwoPanelHeight : kOnePanelHeight;
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"";
+    append_int(&out, kPictureWidth);
+    out += "\" height=\"";
+    append_int(&out, height);
+    out += "\" viewBox=\"0 0 ";
+    append_int(&out, kPictureWidth);
+    out += " ";
+    append_int(&out, height);
+    out += "\" font-family=\"sans-serif\" font-size=\"11\" fill=\"#333\">\n";
+    out += "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>\n";
+
+    const int notes = draw_heading(&out, s, title);
+    const Panel magnitude{kTitleBaseline + 16 + (kNoteSpacing * notes), kMagnitudeBottom};
+    const ValueAxis axis = magnitude_axis(s, options);
+    draw_frequency_ticks(&out, s, magnitude, !options.phase);
+    draw_magnitude_ticks(&out, axis, magnitude);
+    draw_frame(&out, magnitude);
+    draw_magnitude_line(&out, s, axis, magnitude);
+    draw_axis_title(&out, "magnitude", magnitude);
+    Panel last = magnitude;
+    if (options.phase) {
+        const Panel phase{kPhaseTop, kPhaseBottom};
+        draw_frequency_ticks(&out, s, phase, true);
+        draw_phase_ticks(&out, phase);
+        draw_frame(&out, phase);
+        draw_phase_marks(&out, s, phase);
+        draw_axis_title(&out, "phase (rad)", phase);
+        last = phase;
+    }
+    open_text(&out, (kPlotLeft + kPlotRight) / 2.0, last.bottom + 40, " text-anchor=\"middle\"");
+    out += "frequency</text>\n</svg>\n";
+    return out;
+}

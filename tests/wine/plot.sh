@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# plot.sh FFTEXT-PLOT.EXE NATIVE-FFTEXT-PLOT NATIVE-FFTEXT: fftext-plot's
+# end-to-end table under wine, every picture compared byte for byte with the
+# native program's, then a file dropped on the program (the picture beside it,
+# opened with ShellExecuteW "open") and a start without arguments (the open
+# dialog).
+set -u
+if [ $# -lt 3 ] || [ ! -f "$1" ]; then
+    echo "usage: plot.sh FFTEXT-PLOT.EXE NATIVE-FFTEXT-PLOT NATIVE-FFTEXT" >&2
+    exit 2
+fi
+if [ ! -x "$2" ] || [ ! -x "$3" ]; then
+    echo "SKIP: no native fftext-plot and fftext at $2 and $3 (build the release preset first)"
+    exit 77
+fi
+here=$(cd "$(dirname "$0")" && pwd)
+exe=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+native_plot=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+. "$here/wine_env.sh"
+wine_session_begin || exit 1
+trap wine_session_end EXIT
+status=0
+PLOT_HOOK=$here/plot_hook.sh NATIVE_PLOT=$native_plot bash "$here/../e2e/plot.sh" "$exe" "$3" || status=1
+
+# The dropped file, checked to the letter.
+work=$(mktemp -d)
+printf '0\t2\t0\r\n1\t0.5\t1\r\n2\t0.25\t-1\r\n' >"$work/drop.txt"
+(cd "$work" && wine_cli "$work/relay.log" "$exe" drop.txt)
+rc=$?
+want='Call shell32.ShellExecuteW(00000000,[0-9a-f]{8} L"open",[0-9a-f]{8} L"drop.svg",00000000,00000000,00000001)'
+if ! relay_calls "$work/relay.log" shell32.ShellExecuteW | grep -qE "$(printf '%s' "$want" | sed 's/[().]/\\&/g')"; then
+    echo "FAIL drop: no ShellExecuteW open call for drop.svg"; status=1
+elif ! "$native_plot" "$work/drop.txt" "$work/native.svg" || ! cmp -s "$work/drop.svg" "$work/native.svg"; then
+    echo "FAIL drop: drop.svg is not the native program's picture"; status=1
+elif [ "$rc" != 0 ] && [ "$rc" != 1 ]; then
+    echo "FAIL drop: exit code $rc"; status=1
+else
+    echo "drop: picture written beside the file and opened"
+fi
+
+# No argument: the open dialog, which without a display returns at once as
+# if cancelled: exit code 1, no message, no picture.
+(cd "$work" && wine_cli "$work/relay.log" "$exe")
+rc=$?
+if ! relay_calls "$work/relay.log" comdlg32.GetOpenFileNameW | grep -q .; then
+    echo "FAIL no_argument: no open dialog"; status=1
+elif [ "$rc" != 1 ] || relay_calls "$work/relay.log" user32.MessageBoxW | grep -q .; then
+    echo "FAIL no_argument: exit code $rc, want 1 and no message box"; status=1
+else
+    echo "no_argument: open dialog asked for, cancelled"
+fi
+rm -rf "$work"
+exit $status

@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# plot_dialog.sh FFTEXT-PLOT.EXE NATIVE-FFTEXT-PLOT: fftext-plot.exe started
+# without arguments under wine on a private Xvfb server: the spectrum picked
+# in the open dialog is drawn beside itself and opened with ShellExecuteW (the
+# test prefix has no viewer for .svg, so its message box follows and is
+# answered); Escape in the dialog ends the run with exit code 1, no picture
+# and no message. Skipped (exit status 77) without Xvfb, xdotool or xwininfo.
+set -u
+if [ $# -ne 2 ] || [ ! -f "$1" ]; then
+    echo "usage: plot_dialog.sh FFTEXT-PLOT.EXE NATIVE-FFTEXT-PLOT" >&2
+    exit 2
+fi
+here=$(cd "$(dirname "$0")" && pwd)
+exe=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+native=$2
+. "$here/wine_env.sh"
+for tool in Xvfb xdotool xwininfo; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+[ -x "$native" ] || { echo "SKIP: no native fftext-plot at $native"; exit 77; }
+
+work=$(mktemp -d)
+XVFB_PID=
+APP_PID=
+cleanup() {
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    wine_session_end
+    rm -rf "$work"
+}
+trap cleanup EXIT
+wine_session_begin_own || exit 1
+
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+XVFB_PID=$!
+exec 3>&-
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
+export DISPLAY=:$(head -n 1 "$work/display")
+
+xdo() { timeout 10 xdotool "$@"; }
+find_window() {  # PATTERN: a visible window with that title, waited for up to 20 s
+    local id
+    for _ in $(seq 200); do
+        id=$(xdo search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+status=0
+fail() { echo "FAIL $1: $2"; status=1; }
+printf '0\t2\t0\r\n1\t0.5\t1\r\n2\t0.25\t-1\r\n' >"$work/picked.txt"
+
+# Picked in the dialog.
+WINEDEBUG=-all,+relay timeout 60 wine "$exe" </dev/null >/dev/null 2>"$work/picked.log" &
+APP_PID=$!
+if dialog=$(find_window '^Spectrum to draw$'); then
+    xdo windowfocus --sync "$dialog" && xdo type --delay 5 "Z:${work//\//\\}\\picked.txt" && xdo key Return
+    # No viewer in the test prefix: the program says so in its box.
+    if box=$(find_window '^fftext-plot$'); then
+        xdo windowfocus --sync "$box" && xdo key Return
+    fi
+fi
+wait "$APP_PID"
+rc=$?
+APP_PID=
+"$native" "$work/picked.txt" "$work/native.svg"
+if ! cmp -s "$work/picked.svg" "$work/native.svg"; then
+    fail picked "no picture beside the picked file, or not the native program's (exit code $rc)"
+elif ! relay_calls "$work/picked.log" shell32.ShellExecuteW | grep -q 'L"open",[0-9a-f]* L"Z:.*\\\\picked.svg"'; then
+    fail picked "the picture was not opened: $(relay_calls "$work/picked.log" shell32.ShellExecuteW)"
+else
+    echo "picked: drawn beside the file and opened"
+fi
+
+# Cancelled.
+WINEDEBUG=-all,+relay timeout 60 wine "$exe" </dev/null >/dev/null 2>"$work/cancel.log" &
+APP_PID=$!
+if dialog=$(find_window '^Spectrum to draw$'); then
+    xdo windowfocus --sync "$dialog" && xdo key Escape
+fi
+wait "$APP_PID"
+rc=$?
+APP_PID=
+if [ "$rc" != 1 ] || relay_calls "$work/cancel.log" user32.MessageBoxW | grep -q .; then
+    fail cancel "exit code $rc, want 1 without a message"
+else
+    echo "cancel: exit code 1, no message"
+fi
+exit $status
