@@ -44,8 +44,6 @@ uint32_t share_start(uint32_t count, uint32_t part, uint32_t parts) {
 // sweep's stage recurrences.
 struct Chains {
     Checkpoints marks;
-    Rotation rotation;  // at c_1
-    Split split;        // at w_1
     Sweep last;
     uint32_t pieces;  // phase 3's pieces, last.h / pieces offsets each
     // Stage 2^s h of the last sweep at the offset q*(h/pieces): w at
@@ -86,7 +84,7 @@ void run_chains(void* context) {
     const Sweep& last = chains.last;
     size_t piece = last.h / chains.pieces;
     // c_1 ... c_{M-1}: the last turn's second step has nothing to do.
-    RideAlong along = {chains.rotation, chains.split, chains.marks.M - 1, &chains.marks};
+    RideAlong along = {&chains.marks, chains.marks.M - 1, chains.marks.step};
     Riding riding = start_riding(&along);
     TwiddleRecurrence stage[kMaxSpan];
     for (uint32_t u = 0; u < last.span; ++u) {
@@ -225,13 +223,7 @@ void parallel_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vect
     double upper[2 * kMaxMarks];
     double splits[2 * kMaxMarks];
     double stage_marks[2 * kMaxStreams * kMostPieces];
-    Split split = split_start(N);
-    Chains chains = {{M, mark_spacing(half), rotation, split, lower, splits, upper},
-                     rotation,
-                     split,
-                     last,
-                     pieces,
-                     stage_marks};
+    Chains chains = {{M, mark_spacing(half), rotation, split_start(N), lower, splits, upper}, last, pieces, stage_marks};
     Part whole = {a, vectors, 0, 0, 1, &chains};
 
     Front front = {whole, threads, workers.run};

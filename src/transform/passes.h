@@ -6,6 +6,8 @@
 // *_using forms to run both vector paths.
 #pragma once
 
+#include <emmintrin.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -49,13 +51,13 @@ struct Rotation {
     double sphi;
 };
 
-// The split step's recurrence: w_j = (wr, wi) for the next pair j, and its
-// constants alpha and beta.
-struct Split {
-    double wr;
-    double wi;
-    double alpha;
-    double beta;
+// A twiddle recurrence (next_twiddle in twiddle.h): w = [wr, wi],
+// alpha2 = [alpha, alpha], beta2 = [-beta, beta]. The split step's
+// recurrence is one too, at w_j for the next pair j.
+struct TwiddleRecurrence {
+    __m128d w;
+    __m128d alpha2;
+    __m128d beta2;
 };
 
 // ---------------------------------------------------------------------------
@@ -82,8 +84,8 @@ uint32_t mark_spacing(uint32_t half);
 struct Checkpoints {
     uint32_t M;
     uint32_t spacing;
-    Rotation step;   // cphi and sphi of the rotation (cr, ci unused)
-    Split split;     // alpha and beta of the split step (wr, wi unused)
+    Rotation step;            // the rotation at c_1
+    TwiddleRecurrence split;  // the split step at w_1
     double* lower;   // c_{1 + i*spacing} at 2i
     double* splits;  // w_{1 + i*spacing} at 2i
     double* upper;   // c_{M - j} of the top pair j of chunk i at 2i (threaded form only)
@@ -95,19 +97,15 @@ struct Checkpoints {
 // whose chains of dependent operations leave the processor room for more.
 // Afterwards `rotation` is at c_{1 + steps}.
 struct RideAlong {
-    Rotation rotation;
-    Split split;
-    uint32_t steps;
     const Checkpoints* marks;
+    uint32_t steps;
+    Rotation rotation;
 };
 
 // The split step and the rotation for the chunks `chunks` (of
 // half / spacing), in place; `upper` is at c_{M - j} of the top pair j of
 // the range. The top chunk of all also finishes the middle bin z(M/2).
 void finish_chunks(double* a, const Checkpoints& marks, Span chunks, Rotation upper, Vectors vectors);
-
-// The split step's recurrence for the length N at w_1 = e^(2*pi*i/N).
-Split split_start(uint32_t N);
 
 // a(0) and a(1) of the spectrum from z(0) of the complex transform.
 void finish_end_values(double* a, double dx);
@@ -190,8 +188,8 @@ struct PairRange {
 // c_t at rotation_chunk[2t] and w_t at split_chunk[2t] for
 // t = next ... count - 1.
 struct Unfolding {
-    Rotation rotation;
-    Split split;
+    Rotation c;
+    TwiddleRecurrence w;
     double* rotation_chunk;
     double* split_chunk;
     uint32_t next;

@@ -38,15 +38,6 @@ static const uint32_t kThreadedLength = 1u << 20;
 // runs beside complex_fft's recurrences, its upper half beside the sweep
 // that finishes the bins. The threaded form gives it a thread of its own.
 
-// w_1 = (alpha + 1, beta).
-Split split_start(uint32_t N) {
-    uint32_t t = stage_count(N);
-    double s = kSineTable[t + 1];
-    double alpha = (s * -2.0) * s;
-    double beta = kSineTable[t];
-    return {alpha + 1.0, beta, alpha, beta};
-}
-
 // (a(0), a(1)) <- ((z0 + z1) * dx, (z0 - z1) * dx) for z(0) = (z0, z1): the
 // zero-frequency and Nyquist values, scaled but not rotated.
 void finish_end_values(double* a, double dx) {
@@ -77,22 +68,18 @@ void finish_pairs(const double* z, double* a, const PairRange& pairs, Rotation& 
 
 // The unfolding of chunk i from its checkpoints into the given tables.
 Unfolding unfolding_of(const Checkpoints& marks, uint32_t i, double* rotation_chunk, double* split_chunk) {
-    Unfolding u;
-    u.rotation = {marks.lower[2 * i], marks.lower[2 * i + 1], marks.step.cphi, marks.step.sphi};
-    u.split = {marks.splits[2 * i], marks.splits[2 * i + 1], marks.split.alpha, marks.split.beta};
-    u.rotation_chunk = rotation_chunk;
-    u.split_chunk = split_chunk;
-    u.next = 0;
-    u.count = marks.spacing;
-    return u;
+    Rotation c = {marks.lower[2 * i], marks.lower[2 * i + 1], marks.step.cphi, marks.step.sphi};
+    TwiddleRecurrence w = marks.split;
+    w.w = _mm_loadu_pd(marks.splits + 2 * i);
+    return {c, w, rotation_chunk, split_chunk, 0, marks.spacing};
 }
 
-void finish_unfolding(Unfolding& u) {
-    Unfold unfold = start_unfold(u);
-    while (unfold.next < unfold.count) {
-        unfold.step();
+void finish_unfolding(Unfolding& unfolding) {
+    Unfolding u = unfolding;
+    while (u.next < u.count) {
+        unfold_step(u);
     }
-    stop_unfold(unfold, u);
+    unfolding = u;
 }
 
 // Steps 2 to 4 on one thread, the rotation at c_1.
@@ -101,9 +88,8 @@ void one_thread_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Ve
     uint32_t half = M / 2;
     double lower[2 * kMaxMarks];
     double splits[2 * kMaxMarks];
-    Split split = split_start(N);
-    Checkpoints marks = {M, mark_spacing(half), rotation, split, lower, splits, nullptr};
-    RideAlong ride = {rotation, split, half, &marks};
+    Checkpoints marks = {M, mark_spacing(half), rotation, split_start(N), lower, splits, nullptr};
+    RideAlong ride = {&marks, half, rotation};
 
     bit_reverse(a, M);
     complex_fft_using(a, M, vectors, &ride);

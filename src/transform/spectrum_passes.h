@@ -66,37 +66,17 @@ struct UpperRotation {
     void store(Rotation& out) const { out = r; }
 };
 
-// An Unfolding (passes.h) inside a loop, one step per call while steps are
-// left; copied into the loop's own variables, so that it lives in
-// registers there.
-struct Unfold {
-    Rotation c;
-    TwiddleRecurrence w;
-    double* rotation_chunk;
-    double* split_chunk;
-    uint32_t next;
-    uint32_t count;
-
-    void step() {
-        if (next < count) {
-            rotation_chunk[2 * size_t{next}] = c.cr;
-            rotation_chunk[2 * size_t{next} + 1] = c.ci;
-            next_rotation(c);
-            _mm_storeu_pd(split_chunk + 2 * size_t{next}, w.w);
-            w.w = next_twiddle(w.w, w.alpha2, w.beta2);
-            ++next;
-        }
+// One step of an Unfolding (passes.h) while steps are left. The loops copy
+// the Unfolding into a variable of their own, so that it lives in registers.
+inline void unfold_step(Unfolding& u) {
+    if (u.next < u.count) {
+        u.rotation_chunk[2 * size_t{u.next}] = u.c.cr;
+        u.rotation_chunk[2 * size_t{u.next} + 1] = u.c.ci;
+        next_rotation(u.c);
+        _mm_storeu_pd(u.split_chunk + 2 * size_t{u.next}, u.w.w);
+        u.w.w = next_twiddle(u.w.w, u.w.alpha2, u.w.beta2);
+        ++u.next;
     }
-};
-
-inline Unfold start_unfold(const Unfolding& u) {
-    return {u.rotation, split_recurrence(u.split), u.rotation_chunk, u.split_chunk, u.next, u.count};
-}
-
-inline void stop_unfold(const Unfold& unfold, Unfolding& u) {
-    u.rotation = unfold.c;
-    store_split(u.split, unfold.w.w);
-    u.next = unfold.next;
 }
 
 inline void prefetch(const double* z, size_t k) {
@@ -123,7 +103,7 @@ void split_and_rotate(const double* z, double* a, const PairRange& pairs, Rotati
     const uint32_t width = static_cast<uint32_t>(P::kWidth);
     const PairRange r = pairs;
     UpperRotation<P> c(upper);  // in registers: a store to a[] cannot change it
-    Unfold unfold = start_unfold(unfolding);
+    Unfolding unfold = unfolding;
     for (uint32_t top = r.end; top >= r.first + width; top -= width) {
         uint32_t j = top - width;
         size_t k = r.M - j - (width - 1);  // the lowest of the partners
@@ -137,11 +117,11 @@ void split_and_rotate(const double* z, double* a, const PairRange& pairs, Rotati
         P::store(a + 2 * j, rotated<P>(p, P::load(r.rotation + 2 * (j - r.base))));
         P::store(a + 2 * k, rotated<P>(P::reversed(q), c.next()));
         for (uint32_t i = 0; i < width; ++i) {
-            unfold.step();
+            unfold_step(unfold);
         }
     }
     c.store(upper);
-    stop_unfold(unfold, unfolding);
+    unfolding = unfold;
 }
 
 }  // namespace

@@ -17,18 +17,6 @@
 
 namespace {
 
-// w <- w + ((w*alpha) - (wi*beta), ...) for the stage of length L = 2^t, held
-// as w = [wr, wi], alpha2 = [alpha, alpha], beta2 = [-beta, beta]:
-//   wr + ((wr*alpha) + (wi*(-beta))) = wr + ((wr*alpha) - (wi*beta))
-//   wi + ((wi*alpha) + (wr*beta))    = wi + ((wr*beta) + (wi*alpha))
-// since the negation of the constant is exact and a sum of two terms does not
-// depend on their order.
-struct TwiddleRecurrence {
-    __m128d w;
-    __m128d alpha2;
-    __m128d beta2;
-};
-
 // log2 of a power of two.
 inline uint32_t stage_count(size_t size) {
     uint32_t stages = 0;
@@ -46,6 +34,11 @@ inline TwiddleRecurrence stage_recurrence(uint32_t t) {
     return {_mm_set_pd(0.0, 1.0), _mm_set1_pd(alpha), _mm_set_pd(beta, -beta)};
 }
 
+// w <- w + ((w*alpha) - (wi*beta), ...) for the stage of length L = 2^t:
+//   wr + ((wr*alpha) + (wi*(-beta))) = wr + ((wr*alpha) - (wi*beta))
+//   wi + ((wi*alpha) + (wr*beta))    = wi + ((wr*beta) + (wi*alpha))
+// since the negation of the constant is exact and a sum of two terms does not
+// depend on their order.
 inline __m128d next_twiddle(__m128d w, __m128d alpha2, __m128d beta2) {
     __m128d swapped = _mm_shuffle_pd(w, w, 1);
     return _mm_add_pd(w, _mm_add_pd(_mm_mul_pd(w, alpha2), _mm_mul_pd(swapped, beta2)));
@@ -79,18 +72,16 @@ inline void put_twiddle(double* table, size_t j, __m128d w) {
     _mm_storeu_pd(entry + kFactorIm, _mm_mul_pd(_mm_unpackhi_pd(w, w), _mm_set_pd(1.0, -1.0)));
 }
 
-// The recurrence of the split step as a TwiddleRecurrence.
-inline TwiddleRecurrence split_recurrence(const Split& s) {
-    return {_mm_set_pd(s.wi, s.wr), _mm_set1_pd(s.alpha), _mm_set_pd(s.beta, -s.beta)};
-}
-
-inline void store_split(Split& s, __m128d w) {
-    _mm_storel_pd(&s.wr, w);
-    _mm_storeh_pd(&s.wi, w);
+// The split step's recurrence for the length N at w_1 = e^(2*pi*i/N): one
+// step from w_0 = (1, 0) gives exactly (alpha + 1, beta).
+inline TwiddleRecurrence split_start(uint32_t N) {
+    TwiddleRecurrence s = stage_recurrence(stage_count(N));
+    s.w = next_twiddle(s.w, s.alpha2, s.beta2);
+    return s;
 }
 
 // The one routine that makes the checkpoints (passes.h): the rotation from
-// c_1 and the split step from w_1 as a RideAlong has them, one step of each
+// c_1 and the split step from w_1 as the checkpoints have them, one step of each
 // per call while steps are left, leaving c_k (and w_k) wherever a
 // checkpoint falls: k = 1, 1 + spacing, ... up to M/2 (lower and splits),
 // then M/2 + 1 and M/2 + spacing, M/2 + 2 spacing, ... below M (upper).
@@ -147,7 +138,7 @@ inline Riding start_riding(const RideAlong* along) {
         Riding idle = Riding();
         return idle;
     }
-    return {along->rotation, split_recurrence(along->split), along->steps, 0, 1, along->marks};
+    return {along->marks->step, along->marks->split, along->steps, 0, 1, along->marks};
 }
 
 inline void finish_riding(Riding& riding, RideAlong* along) {
