@@ -211,27 +211,6 @@ void block_stages(double* z, size_t first, uint32_t size, const double* table) {
     }
 }
 
-// Runs the recurrences r[0 ... n-1] on by `steps` steps side by side, with
-// `riding` alongside.
-template <int n>
-void advance_together(TwiddleRecurrence* const* r, size_t steps, Riding& riding) {
-    __m128d w[n];
-    for (int c = 0; c < n; ++c) {
-        w[c] = r[c]->w;
-    }
-    Riding ride = riding;
-    for (size_t i = 0; i < steps; ++i) {
-        for (int c = 0; c < n; ++c) {
-            w[c] = next_twiddle(w[c], r[c]->alpha2, r[c]->beta2);
-        }
-        ride.step();
-    }
-    riding = ride;
-    for (int c = 0; c < n; ++c) {
-        r[c]->w = w[c];
-    }
-}
-
 // A sweep over the stages h, 2h, ... 2^(span-1) h needs the factors of
 // stage 2^s h from the offsets 0, h, ... (2^s - 1) h at once:
 // r[2^s - 1 + k] is stage 2^s h from offset k*h. Given the recurrences at
@@ -239,47 +218,29 @@ void advance_together(TwiddleRecurrence* const* r, size_t steps, Riding& riding)
 // side by side, and keeps a copy at each; `riding` comes along.
 inline void run_to_offsets(TwiddleRecurrence* r, uint32_t span, size_t h, Riding& riding) {
     for (uint32_t k = 1; k < (1u << (span - 1)); ++k) {
-        TwiddleRecurrence* moving[kMaxSpan - 1];
-        int n = 0;
-        for (uint32_t stage = 1; stage < span; ++stage) {
-            if ((1u << stage) > k) {
-                TwiddleRecurrence* at = r + (1u << stage) - 1 + k;
-                *at = at[-1];
-                moving[n++] = at;
-            }
+        TwiddleRecurrence moving[kMaxSpan - 1];
+        uint32_t n = 0;
+        for (uint32_t stage = span - 1; (1u << stage) > k; --stage) {
+            moving[n++] = r[(1u << stage) - 2 + k];
         }
         if (n == 2) {
-            advance_together<2>(moving, h, riding);
+            run_together<2>(moving, nullptr, h, riding);
         } else {
-            advance_together<1>(moving, h, riding);
+            run_together<1>(moving, nullptr, h, riding);
+        }
+        for (uint32_t i = 0; i < n; ++i) {
+            r[(1u << (span - 1 - i)) - 1 + k] = moving[i];
         }
     }
 }
 
 // Writes the next `count` factors of each of the n recurrences of a sweep
-// to entries 0 ... count-1 of its table, with `riding` alongside. The
-// recurrences are independent, so stepping them side by side keeps several
-// multiplications in flight at once. avx_passes.cpp has a version that
-// steps two recurrences per vector.
+// to entries 0 ... count-1 of its table, with `riding` alongside.
+// avx_passes.cpp has a version that steps two recurrences per vector.
 template <class P, int n>
 struct FactorFill {
     static void run(TwiddleRecurrence* r, double* const* tables, size_t count, Riding& riding) {
-        __m128d w[n];
-        for (int s = 0; s < n; ++s) {
-            w[s] = r[s].w;
-        }
-        Riding ride = riding;
-        for (size_t j = 0; j < count; ++j) {
-            for (int s = 0; s < n; ++s) {
-                put_twiddle(tables[s], j, w[s]);
-                w[s] = next_twiddle(w[s], r[s].alpha2, r[s].beta2);
-            }
-            ride.step();
-        }
-        riding = ride;
-        for (int s = 0; s < n; ++s) {
-            r[s].w = w[s];
-        }
+        run_together<n>(r, tables, count, riding);
     }
 };
 

@@ -53,32 +53,12 @@ struct Chains {
     double* stage_marks;
 };
 
-// Turns of the checkpoint ride, each two steps of the rotation, which has
-// twice as many values to make, and one of each of the n stage recurrences.
-template <int n>
-void run_turns(Riding& riding, TwiddleRecurrence* stage, size_t turns) {
-    Riding ride = riding;  // in registers, as are the others
-    __m128d x[n];
-    for (int u = 0; u < n; ++u) {
-        x[u] = stage[u].w;
-    }
-    for (size_t i = 0; i < turns; ++i) {
-        ride.step();
-        ride.step();
-        for (int u = 0; u < n; ++u) {
-            x[u] = next_twiddle(x[u], stage[u].alpha2, stage[u].beta2);
-        }
-    }
-    riding = ride;
-    for (int u = 0; u < n; ++u) {
-        stage[u].w = x[u];
-    }
-}
-
-// The checkpoint ride with the stage recurrences of the
-// last sweep side by side, in blocks of a piece of turns: turn i starts
-// with the stage recurrences at offset i. Those of shorter stages stop
-// first: from turn i on, only those of the stages above i go on.
+// The checkpoint ride with the stage recurrences of the last sweep side by
+// side, in blocks of a piece of turns: turn i, two steps of the rotation
+// (which has twice as many values to make) and one of each stage
+// recurrence, starts with the stage recurrences at offset i. Those of
+// shorter stages stop first: from turn i on, only those of the stages above
+// i go on.
 void run_chains(void* context) {
     const Chains& chains = *static_cast<const Chains*>(context);
     const Sweep& last = chains.last;
@@ -101,13 +81,13 @@ void run_chains(void* context) {
         }
         switch (last.span - going) {
             case 3:
-                run_turns<3>(riding, stage + going, piece);
+                run_together<3, 2>(stage + going, nullptr, piece, riding);
                 break;
             case 2:
-                run_turns<2>(riding, stage + going, piece);
+                run_together<2, 2>(stage + going, nullptr, piece, riding);
                 break;
             default:
-                run_turns<1>(riding, stage + going, piece);
+                run_together<1, 2>(stage + going, nullptr, piece, riding);
                 break;
         }
     }

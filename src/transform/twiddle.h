@@ -150,6 +150,36 @@ inline void finish_riding(Riding& riding, RideAlong* along) {
     }
 }
 
+// Runs the n recurrences r[0 ... n-1] on by `steps` steps side by side,
+// `riding` taking `rides` (1 or 2) steps per step; with tables, each factor is first
+// written to entry j of tables[s] at step j. The recurrences are independent,
+// so stepping them side by side keeps several multiplications in flight.
+template <int n, int rides = 1>
+__attribute__((always_inline)) inline void run_together(TwiddleRecurrence* r, double* const* tables, size_t steps,
+                                                        Riding& riding) {
+    __m128d w[n];
+    for (int s = 0; s < n; ++s) {
+        w[s] = r[s].w;
+    }
+    Riding ride = riding;
+    for (size_t j = 0; j < steps; ++j) {
+        for (int s = 0; s < n; ++s) {
+            if (tables != nullptr) {
+                put_twiddle(tables[s], j, w[s]);
+            }
+            w[s] = next_twiddle(w[s], r[s].alpha2, r[s].beta2);
+        }
+        ride.step();
+        if (rides == 2) {
+            ride.step();
+        }
+    }
+    riding = ride;
+    for (int s = 0; s < n; ++s) {
+        r[s].w = w[s];
+    }
+}
+
 // Fills entries 1 ... size-1 of a table with the factors of the stages
 // h = 1, 2, 4, ... size/2: stage h at entries h ... 2h-1, so w_j of stage h is
 // entry h + j. The largest stage runs alongside all smaller ones together.
