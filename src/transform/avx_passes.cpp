@@ -221,12 +221,8 @@ struct FactorFill<Avx, n> {
 }  // namespace
 }  // namespace avx_code
 
-void avx_all_stages(double* z, size_t M, size_t block, const double* table, RideAlong* along) {
-    avx_code::all_stages<avx_code::Avx>(z, M, block, table, along);
-}
-
-void avx_region_stages(double* z, size_t M, Span region, const double* table) {
-    avx_code::region_stages<avx_code::Avx>(z, M, region, table);
+void avx_stages(double* z, size_t M, Span region, bool last, const double* table, RideAlong* along) {
+    avx_code::stages<avx_code::Avx>(z, M, region, last, table, along);
 }
 
 void avx_offset_sweep(double* z, size_t M, const double* starts, Span offsets) {

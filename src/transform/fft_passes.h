@@ -285,48 +285,30 @@ void sweep(double* z, const Sweep& sweep, Span region, Span offsets, SweepState&
     }
 }
 
-// All stages of a transform of M values: the stages h < block block by
-// block from a table filled by fill_stage_table for the block size, then
-// the large stages in the sweeps of plan_sweeps (passes.h), each with
-// chunks of factors from its recurrences. `along`, if not null, runs
-// alongside those recurrences, and to its end.
+// The stages of a transform of M values on the values `region`: those
+// h < block block by block from a table filled by fill_stage_table for the
+// block size, then the large stages in the sweeps of plan_sweeps (passes.h),
+// each with chunks of factors from its recurrences; all of them, or without
+// `last` those before the last sweep (see stages_using in passes.h).
+// `along`, if not null, runs alongside those recurrences, and to its end.
 template <class P>
-void all_stages(double* z, size_t M, size_t block, const double* table, RideAlong* along) {
+void stages(double* z, size_t M, Span region, bool last, const double* table, RideAlong* along) {
+    size_t block = M < kBlock ? M : kBlock;
     SweepState state;
     state.riding = start_riding(along);
-    for (size_t b = 0; b < M; b += block) {
+    for (size_t b = region.first; b < region.end; b += block) {
         block_stages<P>(z, b, static_cast<uint32_t>(block), table);
     }
     Sweep plan[kMostSweeps];
     uint32_t sweeps = plan_sweeps(M, block, plan);
-    for (uint32_t s = 0; s < sweeps; ++s) {
+    for (uint32_t s = 0; s + (last ? 0 : 1) < sweeps; ++s) {
         start_sweep(state, plan[s]);
-        sweep<P>(z, plan[s], {0, M}, {0, plan[s].h}, state);
+        sweep<P>(z, plan[s], region, {0, plan[s].h}, state);
     }
     finish_riding(state.riding, along);
 }
 
-// The stages of all_stages (block = kBlock) up to the last sweep, on the
-// values `region` alone: a whole number of the last sweep's h, the size of
-// the groups of the sweep before it, so that every butterfly of these
-// stages has both its values inside. Each region starts the recurrences
-// from their beginning, as all_stages does.
-template <class P>
-void region_stages(double* z, size_t M, Span region, const double* table) {
-    SweepState state;
-    state.riding = start_riding(nullptr);
-    for (size_t b = region.first; b < region.end; b += kBlock) {
-        block_stages<P>(z, b, kBlock, table);
-    }
-    Sweep plan[kMostSweeps];
-    uint32_t sweeps = plan_sweeps(M, kBlock, plan);
-    for (uint32_t s = 0; s + 1 < sweeps; ++s) {
-        start_sweep(state, plan[s]);
-        sweep<P>(z, plan[s], region, {0, plan[s].h}, state);
-    }
-}
-
-// The last sweep of all_stages (block = kBlock) for the offsets `offsets`
+// The last sweep of stages (M > kBlock) for the offsets `offsets`
 // alone, multiples of kChunk. Its recurrences start from `starts`:
 // w = (wr, wi) of stream 2^s - 1 + k at starts[2(2^s - 1 + k)] is stage
 // 2^s h at offset k*h + offsets.first (see run_to_offsets), as the

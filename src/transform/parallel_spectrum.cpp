@@ -12,7 +12,7 @@
 // as the single thread does:
 //   1. the permutation, tile by tile (bit_reverse_part);
 //   2. every stage before the last sweep, region by region of the array:
-//      a region holds whole groups of all those stages (region_stages);
+//      a region holds whole groups of all those stages (stages_using);
 //   3. the last sweep, range by range of its offsets (offset_sweep);
 //   4. the split step and the rotation, chunk by chunk (finish_chunks).
 // Each phase waits for the one before. What a single thread carries from
@@ -134,7 +134,7 @@ void permute_part(void* context) {
 void region_part(void* context) {
     const Part& part = *static_cast<const Part*>(context);
     size_t h = part.chains->last.h;
-    region_stages_using(part.a, part.chains->marks.M, {part.first * h, part.end * h}, part.vectors);
+    stages_using(part.a, part.chains->marks.M, {part.first * h, part.end * h}, false, part.vectors, nullptr);
 }
 
 // Phase 3: pieces of the last sweep's offsets.

@@ -149,12 +149,13 @@ const uint32_t kMostSweeps = 5;
 // their count; none for M <= block.
 uint32_t plan_sweeps(size_t M, size_t block, Sweep* plan);
 
-// complex_fft of M > kBlock values in parts for threads, the same
-// butterflies with the same factors: all stages before the last sweep on
-// the values `region`, a whole number of the last sweep's h; then the last
-// sweep for its offsets `offsets`, multiples of kChunk, its recurrences
-// starting from `starts` (offset_sweep in fft_passes.h).
-void region_stages_using(double* z, uint32_t M, Span region, Vectors vectors);
+// complex_fft on the values `region`: all stages (`last`), or, for threads
+// and M > kBlock, the stages before the last sweep on a whole number of the
+// last sweep's h, so that every butterfly of those stages has both its
+// values inside; each region starts the recurrences from their beginning.
+// Then the last sweep for its offsets `offsets`, multiples of kChunk, its
+// recurrences starting from `starts` (offset_sweep in fft_passes.h).
+void stages_using(double* z, uint32_t M, Span region, bool last, Vectors vectors, RideAlong* along);
 void offset_sweep_using(double* z, uint32_t M, const double* starts, Span offsets, Vectors vectors);
 
 // bit_reverse's share `part` of `parts` (part < parts): all parts, in any
@@ -167,8 +168,7 @@ void bit_reverse_part(double* z, uint32_t M, uint32_t part, uint32_t parts);
 // the split step with the rotation (finish_pairs in real_spectrum.cpp).
 // Every function compiled there has a name that starts with avx_ or lies
 // in the namespace avx_code; a test of the built program holds it to that.
-void avx_all_stages(double* z, size_t M, size_t block, const double* table, RideAlong* along);
-void avx_region_stages(double* z, size_t M, Span region, const double* table);
+void avx_stages(double* z, size_t M, Span region, bool last, const double* table, RideAlong* along);
 void avx_offset_sweep(double* z, size_t M, const double* starts, Span offsets);
 
 // The pairs j, M - j with first <= j < end of the final sweep, from the
