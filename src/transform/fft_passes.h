@@ -177,8 +177,11 @@ struct FirstFactors {
 };
 
 inline FirstFactors first_factors(const double* table) {
-    return {{twiddle_re(table, 1), twiddle_re(table, 2), twiddle_re(table, 3), twiddle_re(table, 4),
-             twiddle_re(table, 5), twiddle_re(table, 6), twiddle_re(table, 7)}};
+    FirstFactors f;
+    for (size_t j = 0; j < 7; ++j) {
+        f.tw[j] = twiddle_re(table, j + 1);
+    }
+    return f;
 }
 
 // The first stages of a block of 2^stages values in place, returning the h
