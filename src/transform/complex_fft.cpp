@@ -6,13 +6,7 @@
 #include "transform/transform.h"
 #include "transform/twiddle.h"
 
-// The butterflies of every stage are independent of one another, and each
-// stage's factors are a fixed sequence from its recurrence. So the stages
-// may run in any order that gives every butterfly the outputs of the stage
-// before: the small stages block by block while the block sits in the L1
-// cache, then the large stages two or three at a time per sweep over memory.
-// Each butterfly keeps its operations, so the result is the same bits as
-// stage after stage.
+// The order of the stages and sweeps: fft_passes.h.
 
 bool processor_has(Vectors vectors) {
     __builtin_cpu_init();

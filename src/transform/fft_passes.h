@@ -254,14 +254,17 @@ struct SweepState {
     double chunks[kMaxStreams][kChunk * 4];
     double* tables[kMaxStreams];
     Riding riding;
+
+    explicit SweepState(const RideAlong* along) : riding(start_riding(along)) {
+        for (uint32_t k = 0; k < kMaxStreams; ++k) {
+            tables[k] = chunks[k];
+        }
+    }
 };
 
 // The recurrences of `sweep` at offset 0 and then past their offsets
 // (run_to_offsets).
 inline void start_sweep(SweepState& state, const Sweep& sweep) {
-    for (uint32_t k = 0; k < kMaxStreams; ++k) {
-        state.tables[k] = state.chunks[k];
-    }
     for (uint32_t stage = 0; stage < sweep.span; ++stage) {
         state.r[(1u << stage) - 1] = stage_recurrence(sweep.t + stage);
     }
@@ -297,8 +300,7 @@ void sweep(double* z, const Sweep& sweep, Span region, Span offsets, SweepState&
 template <class P>
 void stages(double* z, size_t M, Span region, bool last, const double* table, RideAlong* along) {
     size_t block = M < kBlock ? M : kBlock;
-    SweepState state;
-    state.riding = start_riding(along);
+    SweepState state(along);
     for (size_t b = region.first; b < region.end; b += block) {
         block_stages<P>(z, b, static_cast<uint32_t>(block), table);
     }
@@ -318,13 +320,9 @@ void stages(double* z, size_t M, Span region, bool last, const double* table, Ri
 // recurrence of that stage run from its beginning gives it.
 template <class P>
 void offset_sweep(double* z, size_t M, const double* starts, Span offsets) {
-    SweepState state;
-    state.riding = start_riding(nullptr);
+    SweepState state(nullptr);
     Sweep plan[kMostSweeps];
     const Sweep& last = plan[plan_sweeps(M, kBlock, plan) - 1];
-    for (uint32_t k = 0; k < kMaxStreams; ++k) {
-        state.tables[k] = state.chunks[k];
-    }
     for (uint32_t stage = 0; stage < last.span; ++stage) {
         for (uint32_t k = 0; k < (1u << stage); ++k) {
             uint32_t stream = (1u << stage) - 1 + k;

@@ -34,11 +34,6 @@ const int kMostThreads = 16;
 // Phase 3 goes in up to this many pieces of the last sweep's offsets.
 const uint32_t kMostPieces = 64;
 
-// The share `part` of `parts` of `count` things starts here.
-uint32_t share_start(uint32_t count, uint32_t part, uint32_t parts) {
-    return static_cast<uint32_t>(uint64_t{count} * part / parts);
-}
-
 // What the recurrence thread leaves, and where: the checkpoints of the
 // final sweep (passes.h), all three kinds, and the starts of the last
 // sweep's stage recurrences.
@@ -103,25 +98,20 @@ struct Part {
     const Chains* chains;
 };
 
-// Runs task on each of `count` parts, the caller's thread taking the first.
-void run_parts(void (*task)(void*), Part* parts, uint32_t count, ParallelRun run) {
+// Runs task on `things` shared out among at most `threads` parts, the
+// caller's thread taking the first.
+void run_shares(void (*task)(void*), const Part& whole, uint32_t things, uint32_t threads, ParallelRun run) {
+    uint32_t count = threads < things ? threads : things;
+    Part parts[kMostThreads];
     void* contexts[kMostThreads];
     for (uint32_t i = 0; i < count; ++i) {
+        parts[i] = whole;
+        parts[i].first = static_cast<uint32_t>(uint64_t{things} * i / count);
+        parts[i].end = static_cast<uint32_t>(uint64_t{things} * (i + 1) / count);
+        parts[i].parts = count;
         contexts[i] = &parts[i];
     }
     run(task, contexts, static_cast<int>(count));
-}
-
-// `count` parts of `things`, each with its share.
-uint32_t share_out(const Part& whole, uint32_t things, uint32_t threads, Part* parts) {
-    uint32_t count = threads < things ? threads : things;
-    for (uint32_t i = 0; i < count; ++i) {
-        parts[i] = whole;
-        parts[i].first = share_start(things, i, count);
-        parts[i].end = share_start(things, i + 1, count);
-        parts[i].parts = count;
-    }
-    return count;
 }
 
 // Phase 1: `first` is the index of the part.
@@ -170,10 +160,9 @@ struct Front {
 
 void run_front(void* context) {
     const Front& front = *static_cast<const Front*>(context);
-    Part parts[kMostThreads];
-    run_parts(permute_part, parts, share_out(front.whole, front.threads, front.threads, parts), front.run);
+    run_shares(permute_part, front.whole, front.threads, front.threads, front.run);
     uint32_t regions = static_cast<uint32_t>(front.whole.chains->marks.M / front.whole.chains->last.h);
-    run_parts(region_part, parts, share_out(front.whole, regions, front.threads, parts), front.run);
+    run_shares(region_part, front.whole, regions, front.threads, front.run);
 }
 
 // The front and the recurrence thread, given to the runner together.
@@ -211,8 +200,7 @@ void parallel_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vect
     void* contexts[2] = {&jobs[0], &jobs[1]};
     workers.run(run_job, contexts, 2);
 
-    Part parts[kMostThreads];
-    run_parts(offset_part, parts, share_out(whole, pieces, threads, parts), workers.run);
+    run_shares(offset_part, whole, pieces, threads, workers.run);
     finish_end_values(a, dx);
-    run_parts(chunk_part, parts, share_out(whole, half / chains.marks.spacing, threads, parts), workers.run);
+    run_shares(chunk_part, whole, half / chains.marks.spacing, threads, workers.run);
 }

@@ -54,18 +54,6 @@ uint32_t mark_spacing(uint32_t half) {
 
 namespace {
 
-void finish_pairs(const double* z, double* a, const PairRange& pairs, Rotation& upper, Unfolding& unfolding,
-                  Vectors vectors) {
-    if (pairs.end <= pairs.first) {
-        return;
-    }
-    if (vectors == Vectors::kAvx) {
-        avx_split_and_rotate(z, a, pairs, upper, unfolding);
-    } else {
-        split_and_rotate<Sse2>(z, a, pairs, upper, unfolding);
-    }
-}
-
 // The unfolding of chunk i from its checkpoints into the given tables.
 Unfolding unfolding_of(const Checkpoints& marks, uint32_t i, double* rotation_chunk, double* split_chunk) {
     Rotation c = {marks.lower[2 * i], marks.lower[2 * i + 1], marks.step.cphi, marks.step.sphi};
@@ -127,7 +115,11 @@ void finish_chunks(double* a, const Checkpoints& marks, Span chunks, Rotation up
             next = unfolding_of(marks, i - 1, rotation_chunk[(i + 1) % 2], split_chunk[(i + 1) % 2]);
         }
         PairRange pairs = {marks.M, first, end, first, split_chunk[i % 2], rotation_chunk[i % 2]};
-        finish_pairs(a, a, pairs, upper, next, vectors);
+        if (vectors == Vectors::kAvx) {
+            avx_split_and_rotate(a, a, pairs, upper, next);
+        } else {
+            split_and_rotate<Sse2>(a, a, pairs, upper, next);
+        }
         if (i == chunks.first) {
             break;
         }

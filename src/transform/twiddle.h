@@ -135,8 +135,7 @@ struct Riding {
 
 inline Riding start_riding(const RideAlong* along) {
     if (along == nullptr) {
-        Riding idle = Riding();
-        return idle;
+        return Riding();
     }
     return {along->marks->step, along->marks->split, along->steps, 0, 1, along->marks};
 }
