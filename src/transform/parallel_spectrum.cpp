@@ -41,10 +41,8 @@ struct Chains {
     Checkpoints marks;
     Sweep last;
     uint32_t pieces;  // phase 3's pieces, last.h / pieces offsets each
-    // Stage 2^s h of the last sweep at the offset q*(h/pieces): w at
-    // 2((2^s - 1)*pieces + q), for q < 2^s * pieces. So stream
-    // 2^s - 1 + k of run_to_offsets at the start of piece p is at
-    // 2((2^s - 1 + k)*pieces + p).
+    // Stream 2^s - 1 + k of run_to_offsets (stage 2^s h at the offset k*h)
+    // at the start of piece p: w at 2(p*kMaxStreams + 2^s - 1 + k).
     double* stage_marks;
 };
 
@@ -71,8 +69,8 @@ void run_chains(void* context) {
             ++going;
         }
         for (uint32_t u = going; u < last.span; ++u) {
-            size_t q = ((size_t{1} << u) - 1) * chains.pieces + i / piece;
-            _mm_storeu_pd(chains.stage_marks + 2 * q, stage[u].w);
+            size_t stream = (size_t{1} << u) - 1 + i / last.h;
+            _mm_storeu_pd(chains.stage_marks + 2 * ((i % last.h) / piece * kMaxStreams + stream), stage[u].w);
         }
         switch (last.span - going) {
             case 3:
@@ -133,12 +131,7 @@ void offset_part(void* context) {
     const Chains& chains = *part.chains;
     const Sweep& last = chains.last;
     size_t piece = last.h / chains.pieces;
-    double starts[2 * kMaxStreams];
-    for (uint32_t stream = 0; stream < (1u << last.span) - 1; ++stream) {
-        const double* mark = chains.stage_marks + 2 * (size_t{stream} * chains.pieces + part.first);
-        starts[2 * stream] = mark[0];
-        starts[2 * stream + 1] = mark[1];
-    }
+    const double* starts = chains.stage_marks + 2 * size_t{kMaxStreams} * part.first;
     offset_sweep_using(part.a, chains.marks.M, starts, {part.first * piece, part.end * piece}, part.vectors);
 }
 
@@ -192,7 +185,8 @@ void parallel_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vect
     double upper[2 * kMaxMarks];
     double splits[2 * kMaxMarks];
     double stage_marks[2 * kMaxStreams * kMostPieces];
-    Chains chains = {{M, mark_spacing(half), rotation, split_start(N), lower, splits, upper}, last, pieces, stage_marks};
+    Chains chains = {
+        {M, mark_spacing(half), rotation, split_start(N), lower, splits, upper}, last, pieces, stage_marks};
     Part whole = {a, vectors, 0, 0, 1, &chains};
 
     Front front = {whole, threads, workers.run};

@@ -86,9 +86,9 @@ struct Checkpoints {
     uint32_t spacing;
     Rotation step;            // the rotation at c_1
     TwiddleRecurrence split;  // the split step at w_1
-    double* lower;   // c_{1 + i*spacing} at 2i
-    double* splits;  // w_{1 + i*spacing} at 2i
-    double* upper;   // c_{M - j} of the top pair j of chunk i at 2i (threaded form only)
+    double* lower;            // c_{1 + i*spacing} at 2i
+    double* splits;           // w_{1 + i*spacing} at 2i
+    double* upper;            // c_{M - j} of the top pair j of chunk i at 2i (threaded form only)
 };
 
 // The two recurrences from c_1 and w_1, `steps` steps each, leaving the

@@ -154,8 +154,8 @@ inline void finish_riding(Riding& riding, RideAlong* along) {
 // written to entry j of tables[s] at step j. The recurrences are independent,
 // so stepping them side by side keeps several multiplications in flight.
 template <int n, int rides = 1>
-__attribute__((always_inline)) inline void run_together(TwiddleRecurrence* r, double* const* tables, size_t steps,
-                                                        Riding& riding) {
+__attribute__((always_inline)) inline void run_together(TwiddleRecurrence* r, double* const* tables,
+                                                        size_t steps, Riding& riding) {
     __m128d w[n];
     for (int s = 0; s < n; ++s) {
         w[s] = r[s].w;
