@@ -1,16 +1,12 @@
 // The butterfly passes of complex_fft, written once over a vector policy P
-// (vectors.h), so that the SSE2 build and the run-time chosen AVX build
-// share them. Internal to src/transform; everything is in an unnamed
-// namespace, so a file that compiles these templates for other instructions
-// gets its own copies.
+// (vectors.h). Everything is in an unnamed namespace, so a file that
+// compiles these templates for other instructions gets its own copies.
 //
 // The butterflies of a stage are independent of one another, and a stage's
 // factors are a fixed sequence from its recurrence; so the stages may run in
-// any order that gives every butterfly the outputs of the stage before, and
-// several stages may be done in one sweep over the data, each butterfly
-// keeping its own operations.
-//
-// The twiddle tables have the layout of twiddle.h (put_twiddle).
+// any order that gives every butterfly the outputs of the stage before: the
+// small ones block by block while the block sits in the L1 cache, the large
+// ones several per sweep over memory, each butterfly keeping its operations.
 #pragma once
 
 #include <cstddef>
@@ -21,8 +17,7 @@
 
 namespace {
 
-// Entry j of a twiddle table: [wr, wr], with [-wi, wi] kFactorIm doubles
-// further. A stage table holds stage h at entries h ... 2h-1.
+// Entry j of a twiddle table (layout in twiddle.h).
 inline const double* twiddle_re(const double* table, size_t j) { return table + factor_offset(j); }
 
 // One butterfly on a (top) and b (bottom) with the factor w, exactly as
@@ -44,10 +39,8 @@ inline void butterfly_at(typename P::V& a, typename P::V& b, const double* table
     butterfly<P>(a, b, P::load(w), P::load(w + kFactorIm));
 }
 
-// Stages h and 2h on x[0 ... 3] = z(j), z(j+h), z(j+2h), z(j+3h) of a group:
-// first (j, j+h) and (j+2h, j+3h) with w_j of stage h, then (j, j+2h) and
-// (j+h, j+3h) with w_j and w_{j+h} of stage 2h. ta: stage h; tb0, tb1:
-// stage 2h at j and at h + j.
+// Stages h and 2h on x[k] = z(j + k*h), k = 0 ... 3, of a group. ta: stage
+// h at j; tb0, tb1: stage 2h at j and at h + j.
 template <class P>
 inline void radix4_kernel(typename P::V* x, const double* ta, const double* tb0, const double* tb1,
                           size_t j) {
@@ -171,7 +164,6 @@ void radix8_pass(const Pass& pass) {
     }
 }
 
-// The factors of the stages h = 1, 2 and 4 from a stage table.
 struct FirstFactors {
     const double* tw[7];
 };
@@ -184,10 +176,9 @@ inline FirstFactors first_factors(const double* table) {
     return f;
 }
 
-// The first stages of a block of 2^stages values in place, returning the h
-// of the first stage left. This version suits one complex value per vector:
-// every stage fits the general passes, and an odd count of stages starts
-// with three at once. avx_passes.cpp has its own.
+// The first stages of a block of 2^stages values, returning the h of the
+// first stage left: an odd count starts with three at once, so that two at a
+// time finish it. avx_passes.cpp has its own.
 template <class P>
 size_t first_stages(double* z, size_t first, size_t end, uint32_t stages, const double* table) {
     if (stages % 2 == 0) {
@@ -203,8 +194,7 @@ size_t first_stages(double* z, size_t first, size_t end, uint32_t stages, const 
 }
 
 // All stages h < size on the block z[first ... first + size), from a table
-// filled by fill_stage_table for at least this size: the first ones, then
-// two at a time.
+// filled by fill_stage_table for at least this size.
 template <class P>
 void block_stages(double* z, size_t first, uint32_t size, const double* table) {
     size_t end = first + size;
@@ -237,9 +227,8 @@ inline void run_to_offsets(TwiddleRecurrence* r, uint32_t span, size_t h, Riding
     }
 }
 
-// Writes the next `count` factors of each of the n recurrences of a sweep
-// to entries 0 ... count-1 of its table, with `riding` alongside.
-// avx_passes.cpp has a version that steps two recurrences per vector.
+// The next `count` factors of each of the n recurrences of a sweep into its
+// table. avx_passes.cpp has a version that steps two recurrences per vector.
 template <class P, int n>
 struct FactorFill {
     static void run(TwiddleRecurrence* r, double* const* tables, size_t count, Riding& riding) {
@@ -247,8 +236,8 @@ struct FactorFill {
     }
 };
 
-// A sweep in progress: its recurrences (at the next offset), the chunk
-// tables they fill, and what rides along.
+// A sweep in progress: its recurrences, the chunk tables they fill, and
+// what rides along.
 struct SweepState {
     TwiddleRecurrence r[kMaxStreams];
     double chunks[kMaxStreams][kChunk * 4];
@@ -262,8 +251,6 @@ struct SweepState {
     }
 };
 
-// The recurrences of `sweep` at offset 0 and then past their offsets
-// (run_to_offsets).
 inline void start_sweep(SweepState& state, const Sweep& sweep) {
     for (uint32_t stage = 0; stage < sweep.span; ++stage) {
         state.r[(1u << stage) - 1] = stage_recurrence(sweep.t + stage);
@@ -271,9 +258,8 @@ inline void start_sweep(SweepState& state, const Sweep& sweep) {
     run_to_offsets(state.r, sweep.span, sweep.h, state.riding);
 }
 
-// Fills the chunk tables and runs the sweep on the groups in `region`,
-// chunk after chunk over the offsets `offsets`, multiples of kChunk (the
-// whole sweep: 0 ... h-1).
+// The sweep on the groups in `region`, chunk after chunk of factors over
+// the offsets `offsets`, multiples of kChunk (the whole sweep: 0 ... h-1).
 template <class P>
 void sweep(double* z, const Sweep& sweep, Span region, Span offsets, SweepState& state) {
     for (size_t j0 = offsets.first; j0 < offsets.end; j0 += kChunk) {
@@ -291,12 +277,9 @@ void sweep(double* z, const Sweep& sweep, Span region, Span offsets, SweepState&
     }
 }
 
-// The stages of a transform of M values on the values `region`: those
-// h < block block by block from a table filled by fill_stage_table for the
-// block size, then the large stages in the sweeps of plan_sweeps (passes.h),
-// each with chunks of factors from its recurrences; all of them, or without
-// `last` those before the last sweep (see stages_using in passes.h).
-// `along`, if not null, runs alongside those recurrences, and to its end.
+// stages_using (passes.h): the stages h < block block by block from a table
+// filled by fill_stage_table for the block size, then the sweeps of
+// plan_sweeps. `along`, if not null, rides along, and to its end.
 template <class P>
 void stages(double* z, size_t M, Span region, bool last, const double* table, RideAlong* along) {
     size_t block = M < kBlock ? M : kBlock;
@@ -313,11 +296,9 @@ void stages(double* z, size_t M, Span region, bool last, const double* table, Ri
     finish_riding(state.riding, along);
 }
 
-// The last sweep of stages (M > kBlock) for the offsets `offsets`
-// alone, multiples of kChunk. Its recurrences start from `starts`:
-// w = (wr, wi) of stream 2^s - 1 + k at starts[2(2^s - 1 + k)] is stage
-// 2^s h at offset k*h + offsets.first (see run_to_offsets), as the
-// recurrence of that stage run from its beginning gives it.
+// The last sweep (M > kBlock) for the offsets `offsets` alone, multiples of
+// kChunk: w of stream 2^s - 1 + k at starts[2(2^s - 1 + k)] is stage 2^s h
+// at offset k*h + offsets.first (see run_to_offsets).
 template <class P>
 void offset_sweep(double* z, size_t M, const double* starts, Span offsets) {
     SweepState state(nullptr);

@@ -1,9 +1,7 @@
-// What the files of src/transform share: the choice between the SSE2
-// sweeps and the AVX ones, the recurrence states handed from one phase to
-// the next, and the plan of complex_fft's sweeps. Declarations and plain
-// structs only, so that avx_passes.cpp, compiled for AVX, and the SSE2
-// files may both include it without sharing any code. The tests use the
-// *_using forms to run both vector paths.
+// What the files of src/transform share: declarations and plain structs
+// only, so that avx_passes.cpp, compiled for AVX, and the SSE2 files may
+// both include it without sharing any code. The tests use the *_using forms
+// to run both vector paths.
 #pragma once
 
 #include <emmintrin.h>
@@ -18,17 +16,14 @@
 // processor has it. Both give the same bits.
 enum class Vectors { kSse2, kAvx };
 
-// Whether the processor has the instructions and the operating system saves
-// their registers.
+// Whether the processor and the operating system support the instructions;
+// best_vectors() is kAvx where they do, kSse2 otherwise.
 bool processor_has(Vectors vectors);
-
-// kAvx where the processor has it, kSse2 otherwise.
 Vectors best_vectors();
 
 // real_spectrum with the given sweeps, which the processor must have. With
 // more than one worker a transform of more than kBlock complex values takes
-// the threaded form (parallel_spectrum.cpp), whatever its length; the
-// result is the same bits either way.
+// the threaded form (parallel_spectrum.cpp), whatever its length.
 void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors,
                          const Workers& workers);
 
@@ -65,12 +60,8 @@ struct TwiddleRecurrence {
 //
 // The final sweep finishes the pairs j, M - j in chunks of `spacing` pairs,
 // chunk i holding j = 1 + i*spacing ... (i+1)*spacing, below M/2, from the
-// top chunk down. A chunk needs c_j and w_j of its lower bins and, for its
-// upper bins M - j, the rotation from c_{M - j} of its top pair on. The
-// checkpoints hold those starting values; the one-thread form makes the
-// lower ones while complex_fft runs (RideAlong) and runs the upper rotation
-// on from chunk to chunk, the threaded form makes all of them on a thread
-// of its own.
+// top chunk down. A chunk starts from c_j and w_j of its lowest pair and, for
+// its upper bins M - j, from c_{M - j} of its top pair: the checkpoints.
 const uint32_t kMinSpacing = 64;
 const uint32_t kMaxSpacing = 4096;
 const uint32_t kMaxMarks = 4096;
@@ -92,10 +83,8 @@ struct Checkpoints {
 };
 
 // The two recurrences from c_1 and w_1, `steps` steps each, leaving the
-// checkpoints they pass in `marks` (Riding in twiddle.h). The one-thread
-// form runs them alongside complex_fft's sweeps over the large stages,
-// whose chains of dependent operations leave the processor room for more.
-// Afterwards `rotation` is at c_{1 + steps}.
+// checkpoints they pass in `marks` (Riding in twiddle.h); afterwards
+// `rotation` is at c_{1 + steps}.
 struct RideAlong {
     const Checkpoints* marks;
     uint32_t steps;
@@ -118,8 +107,7 @@ void parallel_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vect
 // ---------------------------------------------------------------------------
 // complex_fft's plan
 
-// complex_fft does the stages h < kBlock block by block from one table of
-// kBlock factors, 4 doubles each (layout in twiddle.h).
+// complex_fft does the stages h < kBlock block by block from one table.
 const uint32_t kBlock = 1u << 11;
 
 // The most stages one sweep over memory does: stages h, 2h and 4h, whose
@@ -137,11 +125,8 @@ struct Sweep {
     uint32_t t;
 };
 
-// Factors the sweeps produce at a time, per recurrence.
-const size_t kChunk = 128;
-
-// The most sweeps a transform of at most kMaxLength / 2 values makes.
-const uint32_t kMostSweeps = 5;
+const size_t kChunk = 128;       // factors a sweep makes at a time, per recurrence
+const uint32_t kMostSweeps = 5;  // of a transform of at most kMaxLength / 2 values
 
 // The sweeps of a transform of M values over its stages h = block ... M/2,
 // up to three stages each, spread evenly, the shorter ones last (the last
@@ -158,16 +143,15 @@ uint32_t plan_sweeps(size_t M, size_t block, Sweep* plan);
 void stages_using(double* z, uint32_t M, Span region, bool last, Vectors vectors, RideAlong* along);
 void offset_sweep_using(double* z, uint32_t M, const double* starts, Span offsets, Vectors vectors);
 
-// bit_reverse's share `part` of `parts` (part < parts): all parts, in any
-// order or at once, make the permutation.
+// bit_reverse's share `part` of `parts`: all parts, in any order or at
+// once, make the permutation.
 void bit_reverse_part(double* z, uint32_t M, uint32_t part, uint32_t parts);
 
 // ---------------------------------------------------------------------------
 // The AVX sweeps (avx_passes.cpp, the one file compiled for AVX), for at
-// least 4 values: all stages of complex_fft and its parts for threads, and
-// the split step with the rotation (finish_pairs in real_spectrum.cpp).
-// Every function compiled there has a name that starts with avx_ or lies
-// in the namespace avx_code; a test of the built program holds it to that.
+// least 4 values. Every function compiled there has a name that starts with
+// avx_ or lies in the namespace avx_code; a test of the built program holds
+// it to that.
 void avx_stages(double* z, size_t M, Span region, bool last, const double* table, RideAlong* along);
 void avx_offset_sweep(double* z, size_t M, const double* starts, Span offsets);
 
@@ -184,9 +168,8 @@ struct PairRange {
 };
 
 // The recurrences of a chunk's lower bins, unfolded from their checkpoints
-// into the next chunk's tables while the final sweep finishes a chunk:
-// c_t at rotation_chunk[2t] and w_t at split_chunk[2t] for
-// t = next ... count - 1.
+// while the final sweep finishes the chunk above: c_t at rotation_chunk[2t]
+// and w_t at split_chunk[2t] for t = next ... count - 1.
 struct Unfolding {
     Rotation c;
     TwiddleRecurrence w;

@@ -1,10 +1,7 @@
-// The twiddle recurrences of complex_fft and real_spectrum, one step at a
-// time in a single SSE2 register. Internal to src/transform.
-//
-// Every value a recurrence hands out is the same double, bit for bit, as the
-// step-by-step loop of the straightforward transform gives: each step keeps
-// its operations and their grouping, and a recurrence may be stopped and
-// continued later, so its values can be produced in chunks.
+// The twiddle recurrences of complex_fft and real_spectrum. Every value a
+// recurrence hands out is the same double, bit for bit, as the step-by-step
+// loop of the straightforward transform gives: each step keeps its
+// operations and their grouping, wherever and in whatever chunks it runs.
 #pragma once
 
 #include <emmintrin.h>
@@ -58,8 +55,7 @@ inline void next_rotation(Rotation& r) {
 //   doubles 8k ... 8k+3:   wr(2k), wr(2k), wr(2k+1), wr(2k+1)
 //   doubles 8k+4 ... 8k+7: -wi(2k), wi(2k), -wi(2k+1), wi(2k+1)
 // so that a vector of one or two complex values finds the factors of as
-// many neighbours in one load each. [wr, wr] of entry j is at
-// factor_offset(j), [-wi, wi] kFactorIm doubles further.
+// many neighbours in one load each.
 const size_t kFactorIm = 4;
 
 inline size_t factor_offset(size_t j) { return (j >> 1) * 8 + (j & 1) * 2; }
@@ -81,14 +77,12 @@ inline TwiddleRecurrence split_start(uint32_t N) {
 }
 
 // The one routine that makes the checkpoints (passes.h): the rotation from
-// c_1 and the split step from w_1 as the checkpoints have them, one step of each
-// per call while steps are left, leaving c_k (and w_k) wherever a
-// checkpoint falls: k = 1, 1 + spacing, ... up to M/2 (lower and splits),
-// then M/2 + 1 and M/2 + spacing, M/2 + 2 spacing, ... below M (upper).
-// The one-thread form runs it alongside complex_fft's sweeps up to c_{M/2};
-// the threaded form on a thread of its own, on to the upper checkpoints.
-// The split step's values past M/2 are not used. Meant to be copied into a
-// loop's own variables, so that it lives in registers there.
+// c_1 and the split step from w_1, one step of each per call while steps
+// are left, leaving c_k (and w_k) wherever a checkpoint falls:
+// k = 1, 1 + spacing, ... up to M/2 (lower and splits), then M/2 + 1 and
+// M/2 + spacing, M/2 + 2 spacing, ... below M (upper). The split step's
+// values past M/2 are not used. Loops copy it into a variable of their own,
+// so that it lives in registers there.
 struct Riding {
     Rotation c;           // c_k
     TwiddleRecurrence w;  // w_k
@@ -97,7 +91,6 @@ struct Riding {
     uint32_t next_mark;
     const Checkpoints* marks;
 
-    // Inlined into the loops it rides in, so that it stays in their registers.
     __attribute__((always_inline)) void step() {
         if (left == 0) {
             return;
