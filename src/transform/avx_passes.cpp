@@ -1,19 +1,15 @@
-// The sweeps of complex_fft and real_spectrum for processors with AVX: two
-// complex values per vector, so two butterflies per instruction, each with
-// exactly the operations of the SSE2 build. This file alone is compiled for
-// AVX (AVX only, no FMA; see CMakeLists.txt), and its routines run only
-// where best_vectors() finds AVX.
+// The sweeps of complex_fft and real_spectrum for processors with AVX (no
+// FMA): two complex values per vector, each with exactly the operations of
+// the SSE2 build. This file alone is compiled for AVX, and its routines run
+// only where best_vectors() finds AVX.
 //
 // Any function compiled here is AVX code, so none of it may be one that the
 // SSE2 files also compile: the linker could keep this copy for all callers,
-// and a processor without AVX would fault. The shared sweeps of the headers
-// below are in unnamed namespaces, which gives each file its own copies, and
-// here they are included inside the namespace avx_code as well, so that
-// every function this file makes is named avx_... or avx_code::..., as a
-// test of the built program checks. Their own includes (the standard and
-// intrinsics headers, passes.h and transform.h: declarations and plain
-// structs) come first, at file scope, so that they are not reopened inside
-// the namespace.
+// and a processor without AVX would fault. So the shared headers of sweeps
+// are included inside the namespace avx_code, and every function made here
+// is named avx_... or avx_code::..., as a test of the built program checks.
+// Their own includes (declarations and plain structs) come first, at file
+// scope, so that they are not reopened inside the namespace.
 #include <emmintrin.h>
 #include <immintrin.h>
 #include <xmmintrin.h>

@@ -16,14 +16,12 @@
 //   3. the last sweep, range by range of its offsets (offset_sweep);
 //   4. the split step and the rotation, chunk by chunk (finish_chunks).
 // Each phase waits for the one before. What a single thread carries from
-// one part to the next is the state of its recurrences, and a recurrence
-// runs only in its own order. So one more thread runs each of those
-// recurrences once, from its beginning, alongside phases 1 and 2, and
-// leaves its state wherever a part of phases 3 and 4 takes it up: the
-// rotation c_1 ... c_{M-1}, the split step's w_1 ... w_{M/2-1}, and the
-// recurrences of the last sweep's stages. It finds them sooner than the
-// phases need them: its longest chain, the rotation, is M steps of a
-// multiplication and an addition, a fraction of the work of phases 1 and 2.
+// one part to the next is the state of its recurrences, which run only in
+// their own order. So one more thread runs each of those recurrences once,
+// alongside phases 1 and 2, and leaves its state wherever a part of phases
+// 3 and 4 takes it up: the rotation c_1 ... c_{M-1}, the split step's
+// w_1 ... w_{M/2-1}, and the recurrences of the last sweep's stages. Its
+// longest chain, the rotation's M steps, is a fraction of phases 1 and 2.
 
 namespace {
 
@@ -34,9 +32,8 @@ const int kMostThreads = 16;
 // Phase 3 goes in up to this many pieces of the last sweep's offsets.
 const uint32_t kMostPieces = 64;
 
-// What the recurrence thread leaves, and where: the checkpoints of the
-// final sweep (passes.h), all three kinds, and the starts of the last
-// sweep's stage recurrences.
+// What the recurrence thread leaves: the checkpoints of the final sweep
+// (passes.h), all three kinds, and the starts of the last sweep's stages.
 struct Chains {
     Checkpoints marks;
     Sweep last;
@@ -46,12 +43,10 @@ struct Chains {
     double* stage_marks;
 };
 
-// The checkpoint ride with the stage recurrences of the last sweep side by
-// side, in blocks of a piece of turns: turn i, two steps of the rotation
-// (which has twice as many values to make) and one of each stage
-// recurrence, starts with the stage recurrences at offset i. Those of
-// shorter stages stop first: from turn i on, only those of the stages above
-// i go on.
+// The checkpoint ride beside the stage recurrences of the last sweep, in
+// blocks of a piece of turns: turn i, two steps of the rotation (which has
+// twice as many values to make) and one of each stage recurrence still
+// going, finds the stage recurrences at offset i.
 void run_chains(void* context) {
     const Chains& chains = *static_cast<const Chains*>(context);
     const Sweep& last = chains.last;

@@ -79,10 +79,6 @@ inline void unfold_step(Unfolding& u) {
     }
 }
 
-inline void prefetch(const double* z, size_t k) {
-    _mm_prefetch(reinterpret_cast<const char*>(z + 2 * k), _MM_HINT_T0);
-}
-
 // Complex values ahead that the final sweep asks the cache for. Its loop
 // waits on recurrences every turn, so the processor alone runs too few
 // turns ahead to keep memory busy; a request per cache line (4 values)
@@ -108,8 +104,8 @@ void split_and_rotate(const double* z, double* a, const PairRange& pairs, Rotati
         uint32_t j = top - width;
         size_t k = r.M - j - (width - 1);  // the lowest of the partners
         if (j % 4 < width && j > kPrefetchAhead) {
-            prefetch(z, j - kPrefetchAhead);
-            prefetch(z, k + kPrefetchAhead);
+            _mm_prefetch(reinterpret_cast<const char*>(z + 2 * (j - kPrefetchAhead)), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(z + 2 * (k + kPrefetchAhead)), _MM_HINT_T0);
         }
         V p = P::load(z + 2 * j);
         V q = P::reversed(P::load(z + 2 * k));

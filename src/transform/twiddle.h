@@ -15,13 +15,7 @@
 namespace {
 
 // log2 of a power of two.
-inline uint32_t stage_count(size_t size) {
-    uint32_t stages = 0;
-    while ((size >> stages) > 1) {
-        ++stages;
-    }
-    return stages;
-}
+inline uint32_t stage_count(size_t size) { return static_cast<uint32_t>(__builtin_ctzll(size)); }
 
 // alpha = cos(2*pi/L) - 1 by the half-angle form, without cancellation.
 inline TwiddleRecurrence stage_recurrence(uint32_t t) {
