@@ -47,8 +47,7 @@ struct Chains {
 // blocks of a piece of turns: turn i, two steps of the rotation (which has
 // twice as many values to make) and one of each stage recurrence still
 // going, finds the stage recurrences at offset i.
-void run_chains(void* context) {
-    const Chains& chains = *static_cast<const Chains*>(context);
+void run_chains(const Chains& chains) {
     const Sweep& last = chains.last;
     size_t piece = last.h / chains.pieces;
     // c_1 ... c_{M-1}: the last turn's second step has nothing to do.
@@ -139,7 +138,8 @@ void chunk_part(void* context) {
     finish_chunks(part.a, marks, {part.first, part.end}, c, part.vectors);
 }
 
-// Phases 1 and 2, each on `threads` threads or as many as have a share.
+// Phases 1 and 2, each on `threads` threads or as many as have a share;
+// with no threads, the recurrence thread instead.
 struct Front {
     Part whole;
     uint32_t threads;
@@ -148,20 +148,13 @@ struct Front {
 
 void run_front(void* context) {
     const Front& front = *static_cast<const Front*>(context);
+    if (front.threads == 0) {
+        run_chains(*front.whole.chains);
+        return;
+    }
     run_shares(permute_part, front.whole, front.threads, front.threads, front.run);
     uint32_t regions = static_cast<uint32_t>(front.whole.chains->marks.M / front.whole.chains->last.h);
     run_shares(region_part, front.whole, regions, front.threads, front.run);
-}
-
-// The front and the recurrence thread, given to the runner together.
-struct Job {
-    void (*task)(void*);
-    void* context;
-};
-
-void run_job(void* context) {
-    const Job& job = *static_cast<const Job*>(context);
-    job.task(job.context);
 }
 
 }  // namespace
@@ -184,10 +177,9 @@ void parallel_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vect
         {M, mark_spacing(half), rotation, split_start(N), lower, splits, upper}, last, pieces, stage_marks};
     Part whole = {a, vectors, 0, 0, 1, &chains};
 
-    Front front = {whole, threads, workers.run};
-    Job jobs[2] = {{run_front, &front}, {run_chains, &chains}};
-    void* contexts[2] = {&jobs[0], &jobs[1]};
-    workers.run(run_job, contexts, 2);
+    Front fronts[2] = {{whole, threads, workers.run}, {whole, 0, workers.run}};
+    void* contexts[2] = {&fronts[0], &fronts[1]};
+    workers.run(run_front, contexts, 2);
 
     run_shares(offset_part, whole, pieces, threads, workers.run);
     finish_end_values(a, dx);
