@@ -39,36 +39,6 @@ inline void butterfly_at(typename P::V& a, typename P::V& b, const double* table
     butterfly<P>(a, b, P::load(w), P::load(w + kFactorIm));
 }
 
-// Stages h and 2h on x[k] = z(j + k*h), k = 0 ... 3, of a group. ta: stage
-// h at j; tb0, tb1: stage 2h at j and at h + j.
-template <class P>
-inline void radix4_kernel(typename P::V* x, const double* ta, const double* tb0, const double* tb1,
-                          size_t j) {
-    butterfly_at<P>(x[0], x[1], ta, j);
-    butterfly_at<P>(x[2], x[3], ta, j);
-    butterfly_at<P>(x[0], x[2], tb0, j);
-    butterfly_at<P>(x[1], x[3], tb1, j);
-}
-
-// Stages h, 2h and 4h on x[k] = z(j + k*h), k = 0 ... 7, one level further.
-// tw[0]: stage h at j; tw[1], tw[2]: stage 2h at j, h + j; tw[3] ... tw[6]:
-// stage 4h at j, h + j, 2h + j, 3h + j.
-template <class P>
-inline void radix8_kernel(typename P::V* x, const double* const* tw, size_t j) {
-    butterfly_at<P>(x[0], x[1], tw[0], j);
-    butterfly_at<P>(x[2], x[3], tw[0], j);
-    butterfly_at<P>(x[4], x[5], tw[0], j);
-    butterfly_at<P>(x[6], x[7], tw[0], j);
-    butterfly_at<P>(x[0], x[2], tw[1], j);
-    butterfly_at<P>(x[1], x[3], tw[2], j);
-    butterfly_at<P>(x[4], x[6], tw[1], j);
-    butterfly_at<P>(x[5], x[7], tw[2], j);
-    butterfly_at<P>(x[0], x[4], tw[3], j);
-    butterfly_at<P>(x[1], x[5], tw[4], j);
-    butterfly_at<P>(x[2], x[6], tw[5], j);
-    butterfly_at<P>(x[3], x[7], tw[6], j);
-}
-
 // One pass over the stages h, 2h, ... (R = 2, 4 or 8 values a group) on the
 // groups at first, first + R*h, ... < end, for the offsets j0 + j,
 // j < count, within each group; tw[s] holds the factor of stage 2^s h at
@@ -132,7 +102,10 @@ void radix4_pass(const Pass& pass) {
         double* x = p.z + 2 * (g + p.j0);
         for (size_t j = 0; j < p.count; j += P::kWidth, x += 2 * P::kWidth) {
             typename P::V v[4] = {P::load(x), P::load(x + s), P::load(x + 2 * s), P::load(x + 3 * s)};
-            radix4_kernel<P>(v, p.tw[0], p.tw[1], p.tw[2], j);
+            butterfly_at<P>(v[0], v[1], p.tw[0], j);
+            butterfly_at<P>(v[2], v[3], p.tw[0], j);
+            butterfly_at<P>(v[0], v[2], p.tw[1], j);
+            butterfly_at<P>(v[1], v[3], p.tw[2], j);
             P::store(x, v[0]);
             P::store(x + s, v[1]);
             P::store(x + 2 * s, v[2]);
@@ -151,7 +124,18 @@ void radix8_pass(const Pass& pass) {
             typename P::V v[8] = {P::load(x),         P::load(x + s),     P::load(x + 2 * s),
                                   P::load(x + 3 * s), P::load(x + 4 * s), P::load(x + 5 * s),
                                   P::load(x + 6 * s), P::load(x + 7 * s)};
-            radix8_kernel<P>(v, p.tw, j);
+            butterfly_at<P>(v[0], v[1], p.tw[0], j);  // stage h
+            butterfly_at<P>(v[2], v[3], p.tw[0], j);
+            butterfly_at<P>(v[4], v[5], p.tw[0], j);
+            butterfly_at<P>(v[6], v[7], p.tw[0], j);
+            butterfly_at<P>(v[0], v[2], p.tw[1], j);  // stage 2h
+            butterfly_at<P>(v[1], v[3], p.tw[2], j);
+            butterfly_at<P>(v[4], v[6], p.tw[1], j);
+            butterfly_at<P>(v[5], v[7], p.tw[2], j);
+            butterfly_at<P>(v[0], v[4], p.tw[3], j);  // stage 4h
+            butterfly_at<P>(v[1], v[5], p.tw[4], j);
+            butterfly_at<P>(v[2], v[6], p.tw[5], j);
+            butterfly_at<P>(v[3], v[7], p.tw[6], j);
             P::store(x, v[0]);
             P::store(x + s, v[1]);
             P::store(x + 2 * s, v[2]);

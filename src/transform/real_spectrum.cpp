@@ -27,16 +27,14 @@ static const double kTwoPi = 6.283185307179586;
 // program keeps a core busy, the shorter transforms lose more than that.
 static const uint32_t kThreadedLength = 1u << 20;
 
-// After the complex transform z of the N/2 values (y(2j), y(2j+1)) come two
-// steps: the split step, which finishes bins j and M - j together from z(j)
-// and z(M - j) with the factor w_j of its own recurrence, and the rotation,
-// which multiplies bin k by c_k = dx * e^(i*k*phi) from a second recurrence.
-// Both recurrences depend on nothing but N, x0 and dx, so their values may
-// be produced ahead of their use, as long as each runs in its own order.
-// The rotation is the longest chain of dependent operations in the whole
-// transform (M steps), so on one thread it never runs alone: its lower half
-// runs beside complex_fft's recurrences, its upper half beside the sweep
-// that finishes the bins. The threaded form gives it a thread of its own.
+// After the complex transform z of the M = N/2 values (y(2j), y(2j+1)) come
+// the split step, which finishes bins j and M - j together from z(j) and
+// z(M - j) with the factor w_j of its own recurrence, and the rotation, which
+// multiplies bin k by c_k = dx * e^(i*k*phi) from a second recurrence. Both
+// depend on nothing but N, x0 and dx, so their values may be made ahead of
+// their use. The rotation is the longest chain of dependent operations (M
+// steps), so on one thread it never runs alone: its lower half rides along
+// complex_fft's sweeps, its upper half the sweep that finishes the bins.
 
 // (a(0), a(1)) <- ((z0 + z1) * dx, (z0 - z1) * dx) for z(0) = (z0, z1): the
 // zero-frequency and Nyquist values, scaled but not rotated.
@@ -54,7 +52,7 @@ uint32_t mark_spacing(uint32_t half) {
 
 namespace {
 
-// The unfolding of chunk i from its checkpoints into the given tables.
+// Chunk i's unfolding from its checkpoints into the given tables.
 Unfolding unfolding_of(const Checkpoints& marks, uint32_t i, double* rotation_chunk, double* split_chunk) {
     Rotation c = {marks.lower[2 * i], marks.lower[2 * i + 1], marks.step.cphi, marks.step.sphi};
     TwiddleRecurrence w = marks.split;
@@ -62,12 +60,10 @@ Unfolding unfolding_of(const Checkpoints& marks, uint32_t i, double* rotation_ch
     return {c, w, rotation_chunk, split_chunk, 0, marks.spacing};
 }
 
-void finish_unfolding(Unfolding& unfolding) {
-    Unfolding u = unfolding;
+void finish_unfolding(Unfolding& u) {
     while (u.next < u.count) {
         unfold_step(u);
     }
-    unfolding = u;
 }
 
 // Steps 2 to 4 on one thread, the rotation at c_1.

@@ -1,6 +1,5 @@
 // The split step and the rotation of real_spectrum on vectors of complex
-// values (vectors.h): the sweep that finishes the bins. Internal to
-// src/transform.
+// values (vectors.h): the sweep that finishes the bins.
 #pragma once
 
 #include <cstddef>
@@ -48,9 +47,8 @@ inline void split_pair(typename P::V& p, typename P::V& q, typename P::V w) {
 }
 
 // The rotation recurrence as the final sweep runs it on for the upper bins:
-// next() puts c_k, c_{k+1}, ... (P::kWidth of them) in one vector and moves
-// on to the next one. This form, for one complex value per vector, takes the
-// scalar steps of next_rotation; avx_passes.cpp has a vector form.
+// next() gives the next P::kWidth factors in one vector. avx_passes.cpp has
+// a vector form.
 template <class P>
 struct UpperRotation {
     Rotation r;
@@ -86,12 +84,10 @@ inline void unfold_step(Unfolding& u) {
 const uint32_t kPrefetchAhead = 256;
 
 // The split step and the rotation for the pairs of `pairs` (passes.h),
-// P::kWidth neighbours j at a time from the top down, so that their
-// partners M - j come up in increasing order: their rotation factors come
-// from the recurrence `upper` as it runs on. The partners M - j - 1,
-// M - j, ... are loaded together and put in the order of their neighbours
-// j, j + 1, ... `unfolding` takes a step per pair, and the sweep asks for
-// its data early.
+// P::kWidth neighbours j at a time from the top down, so that the partners
+// M - j come up in increasing order and take their rotation factors from
+// `upper` as it runs on; they are loaded together and reversed to match
+// j, j + 1, ... `unfolding` takes a step per pair.
 template <class P>
 void split_and_rotate(const double* z, double* a, const PairRange& pairs, Rotation& upper,
                       Unfolding& unfolding) {
