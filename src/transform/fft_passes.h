@@ -189,10 +189,8 @@ void block_stages(double* z, size_t first, uint32_t size, const double* table) {
 }
 
 // A sweep over the stages h, 2h, ... 2^(span-1) h needs the factors of
-// stage 2^s h from the offsets 0, h, ... (2^s - 1) h at once:
-// r[2^s - 1 + k] is stage 2^s h from offset k*h. Given the recurrences at
-// offset 0, this runs each stage's recurrence past its offsets, all stages
-// side by side, and keeps a copy at each; `riding` comes along.
+// stage 2^s h from the offsets 0, h, ... (2^s - 1) h at once: r[2^s - 1 + k]
+// from offset k*h, made here from the recurrences at offset 0.
 inline void run_to_offsets(TwiddleRecurrence* r, uint32_t span, size_t h, Riding& riding) {
     for (uint32_t k = 1; k < (1u << (span - 1)); ++k) {
         TwiddleRecurrence moving[kMaxSpan - 1];

@@ -25,12 +25,8 @@
 
 namespace {
 
-// More threads than this would find too few parts in phase 2 and only
-// contend for the memory bus.
-const int kMostThreads = 16;
-
-// Phase 3 goes in up to this many pieces of the last sweep's offsets.
-const uint32_t kMostPieces = 64;
+const int kMostThreads = 16;      // more would only contend for the memory bus
+const uint32_t kMostPieces = 64;  // of the last sweep's offsets, in phase 3
 
 // What the recurrence thread leaves: the checkpoints of the final sweep
 // (passes.h), all three kinds, and the starts of the last sweep's stages.
