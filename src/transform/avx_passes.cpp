@@ -60,14 +60,14 @@ struct Avx {
 // q = [z1, z3]: at h = 1 the partners would share a vector in the natural
 // order, so the first stage runs on this arrangement and the second on
 // [z0, z1], [z2, z3], which p and q hold afterwards.
-inline void stages_12(Avx::V& p, Avx::V& q, const FirstFactors& f) {
-    Avx::V w1r = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(f.tw[0]));
-    Avx::V w1i = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(f.tw[0] + kFactorIm));
+inline void stages_12(Avx::V& p, Avx::V& q, const double* table) {
+    Avx::V w1r = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(twiddle_re(table, 1)));
+    Avx::V w1i = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(twiddle_re(table, 1) + kFactorIm));
     butterfly<Avx>(p, q, w1r, w1i);
     Avx::V a = Avx::low_halves(p, q);
     q = Avx::high_halves(p, q);
     p = a;
-    butterfly_at<Avx>(p, q, f.tw[1], 0);
+    butterfly_at<Avx>(p, q, table, 2);
 }
 
 // One step of the rotation recurrence, c = [cr, ci] to
@@ -107,7 +107,7 @@ struct UpperRotation<Avx> {
 // The stages h = 1 and 2 of groups of four values (n = 1), or h = 1, 2 and 4
 // of groups of eight (n = 2), in first ... end.
 template <int n>
-inline void first_groups(double* z, size_t first, size_t end, const FirstFactors& f) {
+inline void first_groups(double* z, size_t first, size_t end, const double* table) {
     for (size_t g = first; g < end; g += 4 * n) {
         double* x = z + 2 * g;
         Avx::V p[n];
@@ -117,11 +117,11 @@ inline void first_groups(double* z, size_t first, size_t end, const FirstFactors
             Avx::V r1 = Avx::load(x + 8 * k + 4);
             p[k] = Avx::low_halves(r0, r1);
             q[k] = Avx::high_halves(r0, r1);
-            stages_12(p[k], q[k], f);
+            stages_12(p[k], q[k], table);
         }
         if (n == 2) {
-            butterfly_at<Avx>(p[0], p[n - 1], f.tw[3], 0);  // factors 4 and 5 of stage 4
-            butterfly_at<Avx>(q[0], q[n - 1], f.tw[5], 0);  // factors 6 and 7
+            butterfly_at<Avx>(p[0], p[n - 1], table, 4);  // factors 4 and 5 of stage 4
+            butterfly_at<Avx>(q[0], q[n - 1], table, 6);  // factors 6 and 7
         }
         for (int k = 0; k < n; ++k) {
             Avx::store(x + 8 * k, p[k]);
@@ -132,12 +132,11 @@ inline void first_groups(double* z, size_t first, size_t end, const FirstFactors
 
 template <>
 size_t first_stages<Avx>(double* z, size_t first, size_t end, uint32_t stages, const double* table) {
-    FirstFactors f = first_factors(table);
     if (stages % 2 == 0) {
-        first_groups<1>(z, first, end, f);
+        first_groups<1>(z, first, end, table);
         return 4;
     }
-    first_groups<2>(z, first, end, f);
+    first_groups<2>(z, first, end, table);
     return 8;
 }
 

@@ -148,18 +148,6 @@ void radix8_pass(const Pass& pass) {
     }
 }
 
-struct FirstFactors {
-    const double* tw[7];
-};
-
-inline FirstFactors first_factors(const double* table) {
-    FirstFactors f;
-    for (size_t j = 0; j < 7; ++j) {
-        f.tw[j] = twiddle_re(table, j + 1);
-    }
-    return f;
-}
-
 // The first stages of a block of 2^stages values, returning the h of the
 // first stage left: an odd count starts with three at once, so that two at a
 // time finish it. avx_passes.cpp has its own.
@@ -168,12 +156,15 @@ size_t first_stages(double* z, size_t first, size_t end, uint32_t stages, const 
     if (stages % 2 == 0) {
         return 1;
     }
-    FirstFactors f = first_factors(table);
+    const double* tw[7];  // stage 1 at entry 1, stage 2 at 2 and 3, stage 4 at 4 ... 7
+    for (size_t j = 0; j < 7; ++j) {
+        tw[j] = twiddle_re(table, j + 1);
+    }
     if (stages == 1) {
-        radix2_pass<P>({z, first, end, 1, 0, 1, f.tw});
+        radix2_pass<P>({z, first, end, 1, 0, 1, tw});
         return 2;
     }
-    radix8_pass<P>({z, first, end, 1, 0, 1, f.tw});
+    radix8_pass<P>({z, first, end, 1, 0, 1, tw});
     return 8;
 }
 
