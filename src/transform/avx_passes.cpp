@@ -1,19 +1,15 @@
-// The sweeps of complex_fft and real_spectrum for processors with AVX: two
-// complex values per vector, so two butterflies per instruction, each with
-// exactly the operations of the SSE2 build. This file alone is compiled for
-// AVX (AVX only, no FMA; see CMakeLists.txt), and its routines run only
-// where best_vectors() finds AVX.
+// The sweeps of complex_fft and real_spectrum for processors with AVX (no
+// FMA): two complex values per vector, each with exactly the operations of
+// the SSE2 build. This file alone is compiled for AVX, and its routines run
+// only where best_vectors() finds AVX.
 //
 // Any function compiled here is AVX code, so none of it may be one that the
 // SSE2 files also compile: the linker could keep this copy for all callers,
-// and a processor without AVX would fault. The shared sweeps of the headers
-// below are in unnamed namespaces, which gives each file its own copies, and
-// here they are included inside the namespace avx_code as well, so that
-// every function this file makes is named avx_... or avx_code::..., as a
-// test of the built program checks. Their own includes (the standard and
-// intrinsics headers, passes.h and transform.h: declarations and plain
-// structs) come first, at file scope, so that they are not reopened inside
-// the namespace.
+// and a processor without AVX would fault. So the shared headers of sweeps
+// are included inside the namespace avx_code, and every function made here
+// is named avx_... or avx_code::..., as a test of the built program checks.
+// Their own includes (declarations and plain structs) come first, at file
+// scope, so that they are not reopened inside the namespace.
 #include <emmintrin.h>
 #include <immintrin.h>
 #include <xmmintrin.h>
@@ -45,8 +41,6 @@ struct Avx {
     static V sub(V a, V b) { return _mm256_sub_pd(a, b); }
     static V mul(V a, V b) { return _mm256_mul_pd(a, b); }
     static V broadcast(double x) { return _mm256_set1_pd(x); }
-    // [-1, 1] per complex.
-    static V minus_plus() { return _mm256_set_pd(1.0, -1.0, 1.0, -1.0); }
     static V swap(V a) { return _mm256_permute_pd(a, 0x5); }
     static V dup_re(V a) { return _mm256_movedup_pd(a); }
     static V dup_im(V a) { return _mm256_permute_pd(a, 0xf); }
@@ -65,39 +59,15 @@ struct Avx {
 // The stages h = 1 and 2 of the group z0 ... z3 held as p = [z0, z2],
 // q = [z1, z3]: at h = 1 the partners would share a vector in the natural
 // order, so the first stage runs on this arrangement and the second on
-// [z0, z1], [z2, z3]. Stored in order at x.
-inline void stages_12(Avx::V p, Avx::V q, const FirstFactors& f, double* x) {
-    using V = Avx::V;
-    V w1r = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(f.tw[0]));
-    V w1i = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(f.tw[0] + kFactorIm));
+// [z0, z1], [z2, z3], which p and q hold afterwards.
+inline void stages_12(Avx::V& p, Avx::V& q, const double* table) {
+    Avx::V w1r = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(twiddle_re(table, 1)));
+    Avx::V w1i = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(twiddle_re(table, 1) + kFactorIm));
     butterfly<Avx>(p, q, w1r, w1i);
-    V a = Avx::low_halves(p, q);
-    V b = Avx::high_halves(p, q);
-    butterfly_at<Avx>(a, b, f.tw[1], 0);
-    Avx::store(x, a);
-    Avx::store(x + 4, b);
-}
-
-// The stages h = 1, 2 and 4 of z0 ... z7 held as p0 = [z0, z2], q0 = [z1, z3],
-// p1 = [z4, z6], q1 = [z5, z7], likewise; stored in order at x.
-inline void stages_123(Avx::V p0, Avx::V q0, Avx::V p1, Avx::V q1, const FirstFactors& f, double* x) {
-    using V = Avx::V;
-    V w1r = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(f.tw[0]));
-    V w1i = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(f.tw[0] + kFactorIm));
-    butterfly<Avx>(p0, q0, w1r, w1i);
-    butterfly<Avx>(p1, q1, w1r, w1i);
-    V a0 = Avx::low_halves(p0, q0);
-    V b0 = Avx::high_halves(p0, q0);
-    V a1 = Avx::low_halves(p1, q1);
-    V b1 = Avx::high_halves(p1, q1);
-    butterfly_at<Avx>(a0, b0, f.tw[1], 0);
-    butterfly_at<Avx>(a1, b1, f.tw[1], 0);
-    butterfly_at<Avx>(a0, a1, f.tw[3], 0);  // factors 4 and 5 of stage 4
-    butterfly_at<Avx>(b0, b1, f.tw[5], 0);  // factors 6 and 7
-    Avx::store(x, a0);
-    Avx::store(x + 4, b0);
-    Avx::store(x + 8, a1);
-    Avx::store(x + 12, b1);
+    Avx::V a = Avx::low_halves(p, q);
+    q = Avx::high_halves(p, q);
+    p = a;
+    butterfly_at<Avx>(p, q, table, 2);
 }
 
 // One step of the rotation recurrence, c = [cr, ci] to
@@ -134,27 +104,39 @@ struct UpperRotation<Avx> {
     }
 };
 
+// The stages h = 1 and 2 of groups of four values (n = 1), or h = 1, 2 and 4
+// of groups of eight (n = 2), in first ... end.
+template <int n>
+inline void first_groups(double* z, size_t first, size_t end, const double* table) {
+    for (size_t g = first; g < end; g += 4 * n) {
+        double* x = z + 2 * g;
+        Avx::V p[n];
+        Avx::V q[n];
+        for (int k = 0; k < n; ++k) {
+            Avx::V r0 = Avx::load(x + 8 * k);
+            Avx::V r1 = Avx::load(x + 8 * k + 4);
+            p[k] = Avx::low_halves(r0, r1);
+            q[k] = Avx::high_halves(r0, r1);
+            stages_12(p[k], q[k], table);
+        }
+        if (n == 2) {
+            butterfly_at<Avx>(p[0], p[n - 1], table, 4);  // factors 4 and 5 of stage 4
+            butterfly_at<Avx>(q[0], q[n - 1], table, 6);  // factors 6 and 7
+        }
+        for (int k = 0; k < n; ++k) {
+            Avx::store(x + 8 * k, p[k]);
+            Avx::store(x + 8 * k + 4, q[k]);
+        }
+    }
+}
+
 template <>
 size_t first_stages<Avx>(double* z, size_t first, size_t end, uint32_t stages, const double* table) {
-    FirstFactors f = first_factors(table);
     if (stages % 2 == 0) {
-        for (size_t g = first; g < end; g += 4) {
-            double* x = z + 2 * g;
-            Avx::V r0 = Avx::load(x);
-            Avx::V r1 = Avx::load(x + 4);
-            stages_12(Avx::low_halves(r0, r1), Avx::high_halves(r0, r1), f, x);
-        }
+        first_groups<1>(z, first, end, table);
         return 4;
     }
-    for (size_t g = first; g < end; g += 8) {
-        double* x = z + 2 * g;
-        Avx::V r0 = Avx::load(x);
-        Avx::V r1 = Avx::load(x + 4);
-        Avx::V r2 = Avx::load(x + 8);
-        Avx::V r3 = Avx::load(x + 12);
-        stages_123(Avx::low_halves(r0, r1), Avx::high_halves(r0, r1), Avx::low_halves(r2, r3),
-                   Avx::high_halves(r2, r3), f, x);
-    }
+    first_groups<2>(z, first, end, table);
     return 8;
 }
 
@@ -166,16 +148,12 @@ struct RecurrencePair {
     Avx::V beta;
 };
 
-inline Avx::V pair_of(__m128d first, __m128d second) {
-    return _mm256_insertf128_pd(_mm256_castpd128_pd256(first), second, 1);
-}
-
 // The factors of the pair as put_twiddle puts them: [wr, wr] and
 // [-wi, wi] (exact: the factors are finite), at entry j of `first` and of
 // `second`.
 inline void put_pair(double* first, double* second, size_t j, Avx::V w) {
-    Avx::V re = _mm256_movedup_pd(w);
-    Avx::V im = _mm256_mul_pd(_mm256_permute_pd(w, 0xf), Avx::minus_plus());
+    Avx::V re = Avx::dup_re(w);
+    Avx::V im = Avx::mul(Avx::dup_im(w), _mm256_set_pd(1.0, -1.0, 1.0, -1.0));
     double* at_j = first + factor_offset(j);
     double* at_k = second + factor_offset(j);
     _mm_storeu_pd(at_j, _mm256_castpd256_pd128(re));
@@ -190,8 +168,8 @@ struct FactorFill<Avx, n> {
         constexpr int pairs = n / 2;
         RecurrencePair p[pairs > 0 ? pairs : 1];
         for (int k = 0; k < pairs; ++k) {
-            p[k] = {pair_of(r[2 * k].w, r[2 * k + 1].w), pair_of(r[2 * k].alpha2, r[2 * k + 1].alpha2),
-                    pair_of(r[2 * k].beta2, r[2 * k + 1].beta2)};
+            p[k] = {Avx::join(r[2 * k].w, r[2 * k + 1].w), Avx::join(r[2 * k].alpha2, r[2 * k + 1].alpha2),
+                    Avx::join(r[2 * k].beta2, r[2 * k + 1].beta2)};
         }
         TwiddleRecurrence last = r[n - 1];
         Riding ride = riding;
@@ -221,12 +199,8 @@ struct FactorFill<Avx, n> {
 }  // namespace
 }  // namespace avx_code
 
-void avx_all_stages(double* z, size_t M, size_t block, const double* table, RideAlong* along) {
-    avx_code::all_stages<avx_code::Avx>(z, M, block, table, along);
-}
-
-void avx_region_stages(double* z, size_t M, Span region, const double* table) {
-    avx_code::region_stages<avx_code::Avx>(z, M, region, table);
+void avx_stages(double* z, size_t M, Span region, bool last, const double* table, RideAlong* along) {
+    avx_code::stages<avx_code::Avx>(z, M, region, last, table, along);
 }
 
 void avx_offset_sweep(double* z, size_t M, const double* starts, Span offsets) {

@@ -62,10 +62,7 @@ void bit_reverse_part(double* z, uint32_t M, uint32_t part, uint32_t parts) {
     if (M <= 2) {
         return;
     }
-    uint32_t p = 0;
-    while ((M >> p) > 1) {
-        ++p;
-    }
+    uint32_t p = static_cast<uint32_t>(__builtin_ctz(M));
     uint32_t q = p / 2 < kTileBits ? p / 2 : kTileBits;
     uint32_t side = 1u << q;
     uint32_t mid = p - 2 * q;

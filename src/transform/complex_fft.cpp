@@ -6,13 +6,7 @@
 #include "transform/transform.h"
 #include "transform/twiddle.h"
 
-// The butterflies of every stage are independent of one another, and each
-// stage's factors are a fixed sequence from its recurrence. So the stages
-// may run in any order that gives every butterfly the outputs of the stage
-// before: the small stages block by block while the block sits in the L1
-// cache, then the large stages two or three at a time per sweep over memory.
-// Each butterfly keeps its operations, so the result is the same bits as
-// stage after stage.
+// The order of the stages and sweeps: fft_passes.h.
 
 bool processor_has(Vectors vectors) {
     __builtin_cpu_init();
@@ -21,22 +15,22 @@ bool processor_has(Vectors vectors) {
 
 Vectors best_vectors() { return processor_has(Vectors::kAvx) ? Vectors::kAvx : Vectors::kSse2; }
 
-// The AVX sweeps start with groups of four values.
-static bool use_avx(uint32_t size, Vectors vectors) { return vectors == Vectors::kAvx && size >= 4; }
-
 void complex_fft_using(double* z, uint32_t M, Vectors vectors, RideAlong* along) {
-    if (M <= 1) {
-        Riding riding = start_riding(along);
-        finish_riding(riding, along);
+    stages_using(z, M, {0, M}, true, vectors, along);
+}
+
+void stages_using(double* z, uint32_t M, Span region, bool last, Vectors vectors, RideAlong* along) {
+    if (M == 0) {
         return;
     }
     double table[4 * kBlock];
     uint32_t block = M < kBlock ? M : kBlock;
     fill_stage_table(table, block);
-    if (use_avx(block, vectors)) {
-        avx_all_stages(z, M, block, table, along);
+    // The AVX sweeps start with groups of four values.
+    if (vectors == Vectors::kAvx && block >= 4) {
+        avx_stages(z, M, region, last, table, along);
     } else {
-        all_stages<Sse2>(z, M, block, table, along);
+        stages<Sse2>(z, M, region, last, table, along);
     }
 }
 
@@ -61,16 +55,6 @@ uint32_t plan_sweeps(size_t M, size_t block, Sweep* plan) {
         remaining -= span;
     }
     return count;
-}
-
-void region_stages_using(double* z, uint32_t M, Span region, Vectors vectors) {
-    double table[4 * kBlock];
-    fill_stage_table(table, kBlock);
-    if (vectors == Vectors::kAvx) {
-        avx_region_stages(z, M, region, table);
-    } else {
-        region_stages<Sse2>(z, M, region, table);
-    }
 }
 
 void offset_sweep_using(double* z, uint32_t M, const double* starts, Span offsets, Vectors vectors) {

@@ -1,16 +1,12 @@
 // The butterfly passes of complex_fft, written once over a vector policy P
-// (vectors.h), so that the SSE2 build and the run-time chosen AVX build
-// share them. Internal to src/transform; everything is in an unnamed
-// namespace, so a file that compiles these templates for other instructions
-// gets its own copies.
+// (vectors.h). Everything is in an unnamed namespace, so a file that
+// compiles these templates for other instructions gets its own copies.
 //
 // The butterflies of a stage are independent of one another, and a stage's
 // factors are a fixed sequence from its recurrence; so the stages may run in
-// any order that gives every butterfly the outputs of the stage before, and
-// several stages may be done in one sweep over the data, each butterfly
-// keeping its own operations.
-//
-// The twiddle tables have the layout of twiddle.h (put_twiddle).
+// any order that gives every butterfly the outputs of the stage before: the
+// small ones block by block while the block sits in the L1 cache, the large
+// ones several per sweep over memory, each butterfly keeping its operations.
 #pragma once
 
 #include <cstddef>
@@ -21,8 +17,7 @@
 
 namespace {
 
-// Entry j of a twiddle table: [wr, wr], with [-wi, wi] kFactorIm doubles
-// further. A stage table holds stage h at entries h ... 2h-1.
+// Entry j of a twiddle table (layout in twiddle.h).
 inline const double* twiddle_re(const double* table, size_t j) { return table + factor_offset(j); }
 
 // One butterfly on a (top) and b (bottom) with the factor w, exactly as
@@ -42,38 +37,6 @@ template <class P>
 inline void butterfly_at(typename P::V& a, typename P::V& b, const double* table, size_t j) {
     const double* w = twiddle_re(table, j);
     butterfly<P>(a, b, P::load(w), P::load(w + kFactorIm));
-}
-
-// Stages h and 2h on x[0 ... 3] = z(j), z(j+h), z(j+2h), z(j+3h) of a group:
-// first (j, j+h) and (j+2h, j+3h) with w_j of stage h, then (j, j+2h) and
-// (j+h, j+3h) with w_j and w_{j+h} of stage 2h. ta: stage h; tb0, tb1:
-// stage 2h at j and at h + j.
-template <class P>
-inline void radix4_kernel(typename P::V* x, const double* ta, const double* tb0, const double* tb1,
-                          size_t j) {
-    butterfly_at<P>(x[0], x[1], ta, j);
-    butterfly_at<P>(x[2], x[3], ta, j);
-    butterfly_at<P>(x[0], x[2], tb0, j);
-    butterfly_at<P>(x[1], x[3], tb1, j);
-}
-
-// Stages h, 2h and 4h on x[k] = z(j + k*h), k = 0 ... 7, one level further.
-// tw[0]: stage h at j; tw[1], tw[2]: stage 2h at j, h + j; tw[3] ... tw[6]:
-// stage 4h at j, h + j, 2h + j, 3h + j.
-template <class P>
-inline void radix8_kernel(typename P::V* x, const double* const* tw, size_t j) {
-    butterfly_at<P>(x[0], x[1], tw[0], j);
-    butterfly_at<P>(x[2], x[3], tw[0], j);
-    butterfly_at<P>(x[4], x[5], tw[0], j);
-    butterfly_at<P>(x[6], x[7], tw[0], j);
-    butterfly_at<P>(x[0], x[2], tw[1], j);
-    butterfly_at<P>(x[1], x[3], tw[2], j);
-    butterfly_at<P>(x[4], x[6], tw[1], j);
-    butterfly_at<P>(x[5], x[7], tw[2], j);
-    butterfly_at<P>(x[0], x[4], tw[3], j);
-    butterfly_at<P>(x[1], x[5], tw[4], j);
-    butterfly_at<P>(x[2], x[6], tw[5], j);
-    butterfly_at<P>(x[3], x[7], tw[6], j);
 }
 
 // One pass over the stages h, 2h, ... (R = 2, 4 or 8 values a group) on the
@@ -139,7 +102,10 @@ void radix4_pass(const Pass& pass) {
         double* x = p.z + 2 * (g + p.j0);
         for (size_t j = 0; j < p.count; j += P::kWidth, x += 2 * P::kWidth) {
             typename P::V v[4] = {P::load(x), P::load(x + s), P::load(x + 2 * s), P::load(x + 3 * s)};
-            radix4_kernel<P>(v, p.tw[0], p.tw[1], p.tw[2], j);
+            butterfly_at<P>(v[0], v[1], p.tw[0], j);
+            butterfly_at<P>(v[2], v[3], p.tw[0], j);
+            butterfly_at<P>(v[0], v[2], p.tw[1], j);
+            butterfly_at<P>(v[1], v[3], p.tw[2], j);
             P::store(x, v[0]);
             P::store(x + s, v[1]);
             P::store(x + 2 * s, v[2]);
@@ -158,7 +124,18 @@ void radix8_pass(const Pass& pass) {
             typename P::V v[8] = {P::load(x),         P::load(x + s),     P::load(x + 2 * s),
                                   P::load(x + 3 * s), P::load(x + 4 * s), P::load(x + 5 * s),
                                   P::load(x + 6 * s), P::load(x + 7 * s)};
-            radix8_kernel<P>(v, p.tw, j);
+            butterfly_at<P>(v[0], v[1], p.tw[0], j);  // stage h
+            butterfly_at<P>(v[2], v[3], p.tw[0], j);
+            butterfly_at<P>(v[4], v[5], p.tw[0], j);
+            butterfly_at<P>(v[6], v[7], p.tw[0], j);
+            butterfly_at<P>(v[0], v[2], p.tw[1], j);  // stage 2h
+            butterfly_at<P>(v[1], v[3], p.tw[2], j);
+            butterfly_at<P>(v[4], v[6], p.tw[1], j);
+            butterfly_at<P>(v[5], v[7], p.tw[2], j);
+            butterfly_at<P>(v[0], v[4], p.tw[3], j);  // stage 4h
+            butterfly_at<P>(v[1], v[5], p.tw[4], j);
+            butterfly_at<P>(v[2], v[6], p.tw[5], j);
+            butterfly_at<P>(v[3], v[7], p.tw[6], j);
             P::store(x, v[0]);
             P::store(x + s, v[1]);
             P::store(x + 2 * s, v[2]);
@@ -171,37 +148,28 @@ void radix8_pass(const Pass& pass) {
     }
 }
 
-// The factors of the stages h = 1, 2 and 4 from a stage table.
-struct FirstFactors {
-    const double* tw[7];
-};
-
-inline FirstFactors first_factors(const double* table) {
-    return {{twiddle_re(table, 1), twiddle_re(table, 2), twiddle_re(table, 3), twiddle_re(table, 4),
-             twiddle_re(table, 5), twiddle_re(table, 6), twiddle_re(table, 7)}};
-}
-
-// The first stages of a block of 2^stages values in place, returning the h
-// of the first stage left. This version suits one complex value per vector:
-// every stage fits the general passes, and an odd count of stages starts
-// with three at once. avx_passes.cpp has its own.
+// The first stages of a block of 2^stages values, returning the h of the
+// first stage left: an odd count starts with three at once, so that two at a
+// time finish it. avx_passes.cpp has its own.
 template <class P>
 size_t first_stages(double* z, size_t first, size_t end, uint32_t stages, const double* table) {
     if (stages % 2 == 0) {
         return 1;
     }
-    FirstFactors f = first_factors(table);
+    const double* tw[7];  // stage 1 at entry 1, stage 2 at 2 and 3, stage 4 at 4 ... 7
+    for (size_t j = 0; j < 7; ++j) {
+        tw[j] = twiddle_re(table, j + 1);
+    }
     if (stages == 1) {
-        radix2_pass<P>({z, first, end, 1, 0, 1, f.tw});
+        radix2_pass<P>({z, first, end, 1, 0, 1, tw});
         return 2;
     }
-    radix8_pass<P>({z, first, end, 1, 0, 1, f.tw});
+    radix8_pass<P>({z, first, end, 1, 0, 1, tw});
     return 8;
 }
 
 // All stages h < size on the block z[first ... first + size), from a table
-// filled by fill_stage_table for at least this size: the first ones, then
-// two at a time.
+// filled by fill_stage_table for at least this size.
 template <class P>
 void block_stages(double* z, size_t first, uint32_t size, const double* table) {
     size_t end = first + size;
@@ -211,102 +179,60 @@ void block_stages(double* z, size_t first, uint32_t size, const double* table) {
     }
 }
 
-// Runs the recurrences r[0 ... n-1] on by `steps` steps side by side, with
-// `riding` alongside.
-template <int n>
-void advance_together(TwiddleRecurrence* const* r, size_t steps, Riding& riding) {
-    __m128d w[n];
-    for (int c = 0; c < n; ++c) {
-        w[c] = r[c]->w;
-    }
-    Riding ride = riding;
-    for (size_t i = 0; i < steps; ++i) {
-        for (int c = 0; c < n; ++c) {
-            w[c] = next_twiddle(w[c], r[c]->alpha2, r[c]->beta2);
-        }
-        ride.step();
-    }
-    riding = ride;
-    for (int c = 0; c < n; ++c) {
-        r[c]->w = w[c];
-    }
-}
-
 // A sweep over the stages h, 2h, ... 2^(span-1) h needs the factors of
-// stage 2^s h from the offsets 0, h, ... (2^s - 1) h at once:
-// r[2^s - 1 + k] is stage 2^s h from offset k*h. Given the recurrences at
-// offset 0, this runs each stage's recurrence past its offsets, all stages
-// side by side, and keeps a copy at each; `riding` comes along.
+// stage 2^s h from the offsets 0, h, ... (2^s - 1) h at once: r[2^s - 1 + k]
+// from offset k*h, made here from the recurrences at offset 0.
 inline void run_to_offsets(TwiddleRecurrence* r, uint32_t span, size_t h, Riding& riding) {
     for (uint32_t k = 1; k < (1u << (span - 1)); ++k) {
-        TwiddleRecurrence* moving[kMaxSpan - 1];
-        int n = 0;
-        for (uint32_t stage = 1; stage < span; ++stage) {
-            if ((1u << stage) > k) {
-                TwiddleRecurrence* at = r + (1u << stage) - 1 + k;
-                *at = at[-1];
-                moving[n++] = at;
-            }
+        TwiddleRecurrence moving[kMaxSpan - 1];
+        uint32_t n = 0;
+        for (uint32_t stage = span - 1; (1u << stage) > k; --stage) {
+            moving[n++] = r[(1u << stage) - 2 + k];
         }
         if (n == 2) {
-            advance_together<2>(moving, h, riding);
+            run_together<2>(moving, nullptr, h, riding);
         } else {
-            advance_together<1>(moving, h, riding);
+            run_together<1>(moving, nullptr, h, riding);
+        }
+        for (uint32_t i = 0; i < n; ++i) {
+            r[(1u << (span - 1 - i)) - 1 + k] = moving[i];
         }
     }
 }
 
-// Writes the next `count` factors of each of the n recurrences of a sweep
-// to entries 0 ... count-1 of its table, with `riding` alongside. The
-// recurrences are independent, so stepping them side by side keeps several
-// multiplications in flight at once. avx_passes.cpp has a version that
-// steps two recurrences per vector.
+// The next `count` factors of each of the n recurrences of a sweep into its
+// table. avx_passes.cpp has a version that steps two recurrences per vector.
 template <class P, int n>
 struct FactorFill {
     static void run(TwiddleRecurrence* r, double* const* tables, size_t count, Riding& riding) {
-        __m128d w[n];
-        for (int s = 0; s < n; ++s) {
-            w[s] = r[s].w;
-        }
-        Riding ride = riding;
-        for (size_t j = 0; j < count; ++j) {
-            for (int s = 0; s < n; ++s) {
-                put_twiddle(tables[s], j, w[s]);
-                w[s] = next_twiddle(w[s], r[s].alpha2, r[s].beta2);
-            }
-            ride.step();
-        }
-        riding = ride;
-        for (int s = 0; s < n; ++s) {
-            r[s].w = w[s];
-        }
+        run_together<n>(r, tables, count, riding);
     }
 };
 
-// A sweep in progress: its recurrences (at the next offset), the chunk
-// tables they fill, and what rides along.
+// A sweep in progress: its recurrences, the chunk tables they fill, and
+// what rides along.
 struct SweepState {
     TwiddleRecurrence r[kMaxStreams];
     double chunks[kMaxStreams][kChunk * 4];
     double* tables[kMaxStreams];
     Riding riding;
+
+    explicit SweepState(const RideAlong* along) : riding(start_riding(along)) {
+        for (uint32_t k = 0; k < kMaxStreams; ++k) {
+            tables[k] = chunks[k];
+        }
+    }
 };
 
-// The recurrences of `sweep` at offset 0 and then past their offsets
-// (run_to_offsets).
 inline void start_sweep(SweepState& state, const Sweep& sweep) {
-    for (uint32_t k = 0; k < kMaxStreams; ++k) {
-        state.tables[k] = state.chunks[k];
-    }
     for (uint32_t stage = 0; stage < sweep.span; ++stage) {
         state.r[(1u << stage) - 1] = stage_recurrence(sweep.t + stage);
     }
     run_to_offsets(state.r, sweep.span, sweep.h, state.riding);
 }
 
-// Fills the chunk tables and runs the sweep on the groups in `region`,
-// chunk after chunk over the offsets `offsets`, multiples of kChunk (the
-// whole sweep: 0 ... h-1).
+// The sweep on the groups in `region`, chunk after chunk of factors over
+// the offsets `offsets`, multiples of kChunk (the whole sweep: 0 ... h-1).
 template <class P>
 void sweep(double* z, const Sweep& sweep, Span region, Span offsets, SweepState& state) {
     for (size_t j0 = offsets.first; j0 < offsets.end; j0 += kChunk) {
@@ -324,61 +250,33 @@ void sweep(double* z, const Sweep& sweep, Span region, Span offsets, SweepState&
     }
 }
 
-// All stages of a transform of M values: the stages h < block block by
-// block from a table filled by fill_stage_table for the block size, then
-// the large stages in the sweeps of plan_sweeps (passes.h), each with
-// chunks of factors from its recurrences. `along`, if not null, runs
-// alongside those recurrences, and to its end.
+// stages_using (passes.h): the stages h < block block by block from a table
+// filled by fill_stage_table for the block size, then the sweeps of
+// plan_sweeps. `along`, if not null, rides along, and to its end.
 template <class P>
-void all_stages(double* z, size_t M, size_t block, const double* table, RideAlong* along) {
-    SweepState state;
-    state.riding = start_riding(along);
-    for (size_t b = 0; b < M; b += block) {
+void stages(double* z, size_t M, Span region, bool last, const double* table, RideAlong* along) {
+    size_t block = M < kBlock ? M : kBlock;
+    SweepState state(along);
+    for (size_t b = region.first; b < region.end; b += block) {
         block_stages<P>(z, b, static_cast<uint32_t>(block), table);
     }
     Sweep plan[kMostSweeps];
     uint32_t sweeps = plan_sweeps(M, block, plan);
-    for (uint32_t s = 0; s < sweeps; ++s) {
+    for (uint32_t s = 0; s + (last ? 0 : 1) < sweeps; ++s) {
         start_sweep(state, plan[s]);
-        sweep<P>(z, plan[s], {0, M}, {0, plan[s].h}, state);
+        sweep<P>(z, plan[s], region, {0, plan[s].h}, state);
     }
     finish_riding(state.riding, along);
 }
 
-// The stages of all_stages (block = kBlock) up to the last sweep, on the
-// values `region` alone: a whole number of the last sweep's h, the size of
-// the groups of the sweep before it, so that every butterfly of these
-// stages has both its values inside. Each region starts the recurrences
-// from their beginning, as all_stages does.
-template <class P>
-void region_stages(double* z, size_t M, Span region, const double* table) {
-    SweepState state;
-    state.riding = start_riding(nullptr);
-    for (size_t b = region.first; b < region.end; b += kBlock) {
-        block_stages<P>(z, b, kBlock, table);
-    }
-    Sweep plan[kMostSweeps];
-    uint32_t sweeps = plan_sweeps(M, kBlock, plan);
-    for (uint32_t s = 0; s + 1 < sweeps; ++s) {
-        start_sweep(state, plan[s]);
-        sweep<P>(z, plan[s], region, {0, plan[s].h}, state);
-    }
-}
-
-// The last sweep of all_stages (block = kBlock) for the offsets `offsets`
-// alone, multiples of kChunk. Its recurrences start from `starts`:
-// w = (wr, wi) of stream 2^s - 1 + k at starts[2(2^s - 1 + k)] is stage
-// 2^s h at offset k*h + offsets.first (see run_to_offsets), as the
-// recurrence of that stage run from its beginning gives it.
+// The last sweep (M > kBlock) for the offsets `offsets` alone, multiples of
+// kChunk: w of stream 2^s - 1 + k at starts[2(2^s - 1 + k)] is stage 2^s h
+// at offset k*h + offsets.first (see run_to_offsets).
 template <class P>
 void offset_sweep(double* z, size_t M, const double* starts, Span offsets) {
-    SweepState state;
-    state.riding = start_riding(nullptr);
+    SweepState state(nullptr);
     Sweep plan[kMostSweeps];
     const Sweep& last = plan[plan_sweeps(M, kBlock, plan) - 1];
-    for (uint32_t k = 0; k < kMaxStreams; ++k) {
-        state.tables[k] = state.chunks[k];
-    }
     for (uint32_t stage = 0; stage < last.span; ++stage) {
         for (uint32_t k = 0; k < (1u << stage); ++k) {
             uint32_t stream = (1u << stage) - 1 + k;

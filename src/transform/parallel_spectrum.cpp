@@ -12,81 +12,42 @@
 // as the single thread does:
 //   1. the permutation, tile by tile (bit_reverse_part);
 //   2. every stage before the last sweep, region by region of the array:
-//      a region holds whole groups of all those stages (region_stages);
+//      a region holds whole groups of all those stages (stages_using);
 //   3. the last sweep, range by range of its offsets (offset_sweep);
 //   4. the split step and the rotation, chunk by chunk (finish_chunks).
 // Each phase waits for the one before. What a single thread carries from
-// one part to the next is the state of its recurrences, and a recurrence
-// runs only in its own order. So one more thread runs each of those
-// recurrences once, from its beginning, alongside phases 1 and 2, and
-// leaves its state wherever a part of phases 3 and 4 takes it up: the
-// rotation c_1 ... c_{M-1}, the split step's w_1 ... w_{M/2-1}, and the
-// recurrences of the last sweep's stages. It finds them sooner than the
-// phases need them: its longest chain, the rotation, is M steps of a
-// multiplication and an addition, a fraction of the work of phases 1 and 2.
+// one part to the next is the state of its recurrences, which run only in
+// their own order. So one more thread runs each of those recurrences once,
+// alongside phases 1 and 2, and leaves its state wherever a part of phases
+// 3 and 4 takes it up: the rotation c_1 ... c_{M-1}, the split step's
+// w_1 ... w_{M/2-1}, and the recurrences of the last sweep's stages. Its
+// longest chain, the rotation's M steps, is a fraction of phases 1 and 2.
 
 namespace {
 
-// More threads than this would find too few parts in phase 2 and only
-// contend for the memory bus.
-const int kMostThreads = 16;
+const int kMostThreads = 16;      // more would only contend for the memory bus
+const uint32_t kMostPieces = 64;  // of the last sweep's offsets, in phase 3
 
-// Phase 3 goes in up to this many pieces of the last sweep's offsets.
-const uint32_t kMostPieces = 64;
-
-// The share `part` of `parts` of `count` things starts here.
-uint32_t share_start(uint32_t count, uint32_t part, uint32_t parts) {
-    return static_cast<uint32_t>(uint64_t{count} * part / parts);
-}
-
-// What the recurrence thread leaves, and where: the checkpoints of the
-// final sweep (passes.h), all three kinds, and the starts of the last
-// sweep's stage recurrences.
+// What the recurrence thread leaves: the checkpoints of the final sweep
+// (passes.h), all three kinds, and the starts of the last sweep's stages.
 struct Chains {
     Checkpoints marks;
-    Rotation rotation;  // at c_1
-    Split split;        // at w_1
     Sweep last;
     uint32_t pieces;  // phase 3's pieces, last.h / pieces offsets each
-    // Stage 2^s h of the last sweep at the offset q*(h/pieces): w at
-    // 2((2^s - 1)*pieces + q), for q < 2^s * pieces. So stream
-    // 2^s - 1 + k of run_to_offsets at the start of piece p is at
-    // 2((2^s - 1 + k)*pieces + p).
+    // Stream 2^s - 1 + k of run_to_offsets (stage 2^s h at the offset k*h)
+    // at the start of piece p: w at 2(p*kMaxStreams + 2^s - 1 + k).
     double* stage_marks;
 };
 
-// Turns of the checkpoint ride, each two steps of the rotation, which has
-// twice as many values to make, and one of each of the n stage recurrences.
-template <int n>
-void run_turns(Riding& riding, TwiddleRecurrence* stage, size_t turns) {
-    Riding ride = riding;  // in registers, as are the others
-    __m128d x[n];
-    for (int u = 0; u < n; ++u) {
-        x[u] = stage[u].w;
-    }
-    for (size_t i = 0; i < turns; ++i) {
-        ride.step();
-        ride.step();
-        for (int u = 0; u < n; ++u) {
-            x[u] = next_twiddle(x[u], stage[u].alpha2, stage[u].beta2);
-        }
-    }
-    riding = ride;
-    for (int u = 0; u < n; ++u) {
-        stage[u].w = x[u];
-    }
-}
-
-// The checkpoint ride with the stage recurrences of the
-// last sweep side by side, in blocks of a piece of turns: turn i starts
-// with the stage recurrences at offset i. Those of shorter stages stop
-// first: from turn i on, only those of the stages above i go on.
-void run_chains(void* context) {
-    const Chains& chains = *static_cast<const Chains*>(context);
+// The checkpoint ride beside the stage recurrences of the last sweep, in
+// blocks of a piece of turns: turn i, two steps of the rotation (which has
+// twice as many values to make) and one of each stage recurrence still
+// going, finds the stage recurrences at offset i.
+void run_chains(const Chains& chains) {
     const Sweep& last = chains.last;
     size_t piece = last.h / chains.pieces;
     // c_1 ... c_{M-1}: the last turn's second step has nothing to do.
-    RideAlong along = {chains.rotation, chains.split, chains.marks.M - 1, &chains.marks};
+    RideAlong along = {&chains.marks, chains.marks.M - 1, chains.marks.step};
     Riding riding = start_riding(&along);
     TwiddleRecurrence stage[kMaxSpan];
     for (uint32_t u = 0; u < last.span; ++u) {
@@ -98,18 +59,18 @@ void run_chains(void* context) {
             ++going;
         }
         for (uint32_t u = going; u < last.span; ++u) {
-            size_t q = ((size_t{1} << u) - 1) * chains.pieces + i / piece;
-            _mm_storeu_pd(chains.stage_marks + 2 * q, stage[u].w);
+            size_t stream = (size_t{1} << u) - 1 + i / last.h;
+            _mm_storeu_pd(chains.stage_marks + 2 * ((i % last.h) / piece * kMaxStreams + stream), stage[u].w);
         }
         switch (last.span - going) {
             case 3:
-                run_turns<3>(riding, stage + going, piece);
+                run_together<3, 2>(stage + going, nullptr, piece, riding);
                 break;
             case 2:
-                run_turns<2>(riding, stage + going, piece);
+                run_together<2, 2>(stage + going, nullptr, piece, riding);
                 break;
             default:
-                run_turns<1>(riding, stage + going, piece);
+                run_together<1, 2>(stage + going, nullptr, piece, riding);
                 break;
         }
     }
@@ -125,25 +86,20 @@ struct Part {
     const Chains* chains;
 };
 
-// Runs task on each of `count` parts, the caller's thread taking the first.
-void run_parts(void (*task)(void*), Part* parts, uint32_t count, ParallelRun run) {
+// Runs task on `things` shared out among at most `threads` parts, the
+// caller's thread taking the first.
+void run_shares(void (*task)(void*), const Part& whole, uint32_t things, uint32_t threads, ParallelRun run) {
+    uint32_t count = threads < things ? threads : things;
+    Part parts[kMostThreads];
     void* contexts[kMostThreads];
     for (uint32_t i = 0; i < count; ++i) {
+        parts[i] = whole;
+        parts[i].first = static_cast<uint32_t>(uint64_t{things} * i / count);
+        parts[i].end = static_cast<uint32_t>(uint64_t{things} * (i + 1) / count);
+        parts[i].parts = count;
         contexts[i] = &parts[i];
     }
     run(task, contexts, static_cast<int>(count));
-}
-
-// `count` parts of `things`, each with its share.
-uint32_t share_out(const Part& whole, uint32_t things, uint32_t threads, Part* parts) {
-    uint32_t count = threads < things ? threads : things;
-    for (uint32_t i = 0; i < count; ++i) {
-        parts[i] = whole;
-        parts[i].first = share_start(things, i, count);
-        parts[i].end = share_start(things, i + 1, count);
-        parts[i].parts = count;
-    }
-    return count;
 }
 
 // Phase 1: `first` is the index of the part.
@@ -156,7 +112,7 @@ void permute_part(void* context) {
 void region_part(void* context) {
     const Part& part = *static_cast<const Part*>(context);
     size_t h = part.chains->last.h;
-    region_stages_using(part.a, part.chains->marks.M, {part.first * h, part.end * h}, part.vectors);
+    stages_using(part.a, part.chains->marks.M, {part.first * h, part.end * h}, false, part.vectors, nullptr);
 }
 
 // Phase 3: pieces of the last sweep's offsets.
@@ -165,12 +121,7 @@ void offset_part(void* context) {
     const Chains& chains = *part.chains;
     const Sweep& last = chains.last;
     size_t piece = last.h / chains.pieces;
-    double starts[2 * kMaxStreams];
-    for (uint32_t stream = 0; stream < (1u << last.span) - 1; ++stream) {
-        const double* mark = chains.stage_marks + 2 * (size_t{stream} * chains.pieces + part.first);
-        starts[2 * stream] = mark[0];
-        starts[2 * stream + 1] = mark[1];
-    }
+    const double* starts = chains.stage_marks + 2 * size_t{kMaxStreams} * part.first;
     offset_sweep_using(part.a, chains.marks.M, starts, {part.first * piece, part.end * piece}, part.vectors);
 }
 
@@ -183,7 +134,8 @@ void chunk_part(void* context) {
     finish_chunks(part.a, marks, {part.first, part.end}, c, part.vectors);
 }
 
-// Phases 1 and 2, each on `threads` threads or as many as have a share.
+// Phases 1 and 2, each on `threads` threads or as many as have a share;
+// with no threads, the recurrence thread instead.
 struct Front {
     Part whole;
     uint32_t threads;
@@ -192,21 +144,13 @@ struct Front {
 
 void run_front(void* context) {
     const Front& front = *static_cast<const Front*>(context);
-    Part parts[kMostThreads];
-    run_parts(permute_part, parts, share_out(front.whole, front.threads, front.threads, parts), front.run);
+    if (front.threads == 0) {
+        run_chains(*front.whole.chains);
+        return;
+    }
+    run_shares(permute_part, front.whole, front.threads, front.threads, front.run);
     uint32_t regions = static_cast<uint32_t>(front.whole.chains->marks.M / front.whole.chains->last.h);
-    run_parts(region_part, parts, share_out(front.whole, regions, front.threads, parts), front.run);
-}
-
-// The front and the recurrence thread, given to the runner together.
-struct Job {
-    void (*task)(void*);
-    void* context;
-};
-
-void run_job(void* context) {
-    const Job& job = *static_cast<const Job*>(context);
-    job.task(job.context);
+    run_shares(region_part, front.whole, regions, front.threads, front.run);
 }
 
 }  // namespace
@@ -225,22 +169,15 @@ void parallel_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vect
     double upper[2 * kMaxMarks];
     double splits[2 * kMaxMarks];
     double stage_marks[2 * kMaxStreams * kMostPieces];
-    Split split = split_start(N);
-    Chains chains = {{M, mark_spacing(half), rotation, split, lower, splits, upper},
-                     rotation,
-                     split,
-                     last,
-                     pieces,
-                     stage_marks};
+    Chains chains = {
+        {M, mark_spacing(half), rotation, split_start(N), lower, splits, upper}, last, pieces, stage_marks};
     Part whole = {a, vectors, 0, 0, 1, &chains};
 
-    Front front = {whole, threads, workers.run};
-    Job jobs[2] = {{run_front, &front}, {run_chains, &chains}};
-    void* contexts[2] = {&jobs[0], &jobs[1]};
-    workers.run(run_job, contexts, 2);
+    Front fronts[2] = {{whole, threads, workers.run}, {whole, 0, workers.run}};
+    void* contexts[2] = {&fronts[0], &fronts[1]};
+    workers.run(run_front, contexts, 2);
 
-    Part parts[kMostThreads];
-    run_parts(offset_part, parts, share_out(whole, pieces, threads, parts), workers.run);
+    run_shares(offset_part, whole, pieces, threads, workers.run);
     finish_end_values(a, dx);
-    run_parts(chunk_part, parts, share_out(whole, half / chains.marks.spacing, threads, parts), workers.run);
+    run_shares(chunk_part, whole, half / chains.marks.spacing, threads, workers.run);
 }

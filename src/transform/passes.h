@@ -1,10 +1,10 @@
-// What the files of src/transform share: the choice between the SSE2
-// sweeps and the AVX ones, the recurrence states handed from one phase to
-// the next, and the plan of complex_fft's sweeps. Declarations and plain
-// structs only, so that avx_passes.cpp, compiled for AVX, and the SSE2
-// files may both include it without sharing any code. The tests use the
-// *_using forms to run both vector paths.
+// What the files of src/transform share: declarations and plain structs
+// only, so that avx_passes.cpp, compiled for AVX, and the SSE2 files may
+// both include it without sharing any code. The tests use the *_using forms
+// to run both vector paths.
 #pragma once
+
+#include <emmintrin.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -16,17 +16,14 @@
 // processor has it. Both give the same bits.
 enum class Vectors { kSse2, kAvx };
 
-// Whether the processor has the instructions and the operating system saves
-// their registers.
+// Whether the processor and the operating system support the instructions;
+// best_vectors() is kAvx where they do, kSse2 otherwise.
 bool processor_has(Vectors vectors);
-
-// kAvx where the processor has it, kSse2 otherwise.
 Vectors best_vectors();
 
 // real_spectrum with the given sweeps, which the processor must have. With
 // more than one worker a transform of more than kBlock complex values takes
-// the threaded form (parallel_spectrum.cpp), whatever its length; the
-// result is the same bits either way.
+// the threaded form (parallel_spectrum.cpp), whatever its length.
 void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors,
                          const Workers& workers);
 
@@ -49,13 +46,13 @@ struct Rotation {
     double sphi;
 };
 
-// The split step's recurrence: w_j = (wr, wi) for the next pair j, and its
-// constants alpha and beta.
-struct Split {
-    double wr;
-    double wi;
-    double alpha;
-    double beta;
+// A twiddle recurrence (next_twiddle in twiddle.h): w = [wr, wi],
+// alpha2 = [alpha, alpha], beta2 = [-beta, beta]. The split step's
+// recurrence is one too, at w_j for the next pair j.
+struct TwiddleRecurrence {
+    __m128d w;
+    __m128d alpha2;
+    __m128d beta2;
 };
 
 // ---------------------------------------------------------------------------
@@ -63,12 +60,8 @@ struct Split {
 //
 // The final sweep finishes the pairs j, M - j in chunks of `spacing` pairs,
 // chunk i holding j = 1 + i*spacing ... (i+1)*spacing, below M/2, from the
-// top chunk down. A chunk needs c_j and w_j of its lower bins and, for its
-// upper bins M - j, the rotation from c_{M - j} of its top pair on. The
-// checkpoints hold those starting values; the one-thread form makes the
-// lower ones while complex_fft runs (RideAlong) and runs the upper rotation
-// on from chunk to chunk, the threaded form makes all of them on a thread
-// of its own.
+// top chunk down. A chunk starts from c_j and w_j of its lowest pair and, for
+// its upper bins M - j, from c_{M - j} of its top pair: the checkpoints.
 const uint32_t kMinSpacing = 64;
 const uint32_t kMaxSpacing = 4096;
 const uint32_t kMaxMarks = 4096;
@@ -82,32 +75,26 @@ uint32_t mark_spacing(uint32_t half);
 struct Checkpoints {
     uint32_t M;
     uint32_t spacing;
-    Rotation step;   // cphi and sphi of the rotation (cr, ci unused)
-    Split split;     // alpha and beta of the split step (wr, wi unused)
-    double* lower;   // c_{1 + i*spacing} at 2i
-    double* splits;  // w_{1 + i*spacing} at 2i
-    double* upper;   // c_{M - j} of the top pair j of chunk i at 2i (threaded form only)
+    Rotation step;            // the rotation at c_1
+    TwiddleRecurrence split;  // the split step at w_1
+    double* lower;            // c_{1 + i*spacing} at 2i
+    double* splits;           // w_{1 + i*spacing} at 2i
+    double* upper;            // c_{M - j} of the top pair j of chunk i at 2i (threaded form only)
 };
 
 // The two recurrences from c_1 and w_1, `steps` steps each, leaving the
-// checkpoints they pass in `marks` (Riding in twiddle.h). The one-thread
-// form runs them alongside complex_fft's sweeps over the large stages,
-// whose chains of dependent operations leave the processor room for more.
-// Afterwards `rotation` is at c_{1 + steps}.
+// checkpoints they pass in `marks` (Riding in twiddle.h); afterwards
+// `rotation` is at c_{1 + steps}.
 struct RideAlong {
-    Rotation rotation;
-    Split split;
-    uint32_t steps;
     const Checkpoints* marks;
+    uint32_t steps;
+    Rotation rotation;
 };
 
 // The split step and the rotation for the chunks `chunks` (of
 // half / spacing), in place; `upper` is at c_{M - j} of the top pair j of
 // the range. The top chunk of all also finishes the middle bin z(M/2).
 void finish_chunks(double* a, const Checkpoints& marks, Span chunks, Rotation upper, Vectors vectors);
-
-// The split step's recurrence for the length N at w_1 = e^(2*pi*i/N).
-Split split_start(uint32_t N);
 
 // a(0) and a(1) of the spectrum from z(0) of the complex transform.
 void finish_end_values(double* a, double dx);
@@ -120,8 +107,7 @@ void parallel_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vect
 // ---------------------------------------------------------------------------
 // complex_fft's plan
 
-// complex_fft does the stages h < kBlock block by block from one table of
-// kBlock factors, 4 doubles each (layout in twiddle.h).
+// complex_fft does the stages h < kBlock block by block from one table.
 const uint32_t kBlock = 1u << 11;
 
 // The most stages one sweep over memory does: stages h, 2h and 4h, whose
@@ -139,11 +125,8 @@ struct Sweep {
     uint32_t t;
 };
 
-// Factors the sweeps produce at a time, per recurrence.
-const size_t kChunk = 128;
-
-// The most sweeps a transform of at most kMaxLength / 2 values makes.
-const uint32_t kMostSweeps = 5;
+const size_t kChunk = 128;       // factors a sweep makes at a time, per recurrence
+const uint32_t kMostSweeps = 5;  // of a transform of at most kMaxLength / 2 values
 
 // The sweeps of a transform of M values over its stages h = block ... M/2,
 // up to three stages each, spread evenly, the shorter ones last (the last
@@ -151,26 +134,25 @@ const uint32_t kMostSweeps = 5;
 // their count; none for M <= block.
 uint32_t plan_sweeps(size_t M, size_t block, Sweep* plan);
 
-// complex_fft of M > kBlock values in parts for threads, the same
-// butterflies with the same factors: all stages before the last sweep on
-// the values `region`, a whole number of the last sweep's h; then the last
-// sweep for its offsets `offsets`, multiples of kChunk, its recurrences
-// starting from `starts` (offset_sweep in fft_passes.h).
-void region_stages_using(double* z, uint32_t M, Span region, Vectors vectors);
+// complex_fft on the values `region`: all stages (`last`), or, for threads
+// and M > kBlock, the stages before the last sweep on a whole number of the
+// last sweep's h, so that every butterfly of those stages has both its
+// values inside; each region starts the recurrences from their beginning.
+// Then the last sweep for its offsets `offsets`, multiples of kChunk, its
+// recurrences starting from `starts` (offset_sweep in fft_passes.h).
+void stages_using(double* z, uint32_t M, Span region, bool last, Vectors vectors, RideAlong* along);
 void offset_sweep_using(double* z, uint32_t M, const double* starts, Span offsets, Vectors vectors);
 
-// bit_reverse's share `part` of `parts` (part < parts): all parts, in any
-// order or at once, make the permutation.
+// bit_reverse's share `part` of `parts`: all parts, in any order or at
+// once, make the permutation.
 void bit_reverse_part(double* z, uint32_t M, uint32_t part, uint32_t parts);
 
 // ---------------------------------------------------------------------------
 // The AVX sweeps (avx_passes.cpp, the one file compiled for AVX), for at
-// least 4 values: all stages of complex_fft and its parts for threads, and
-// the split step with the rotation (finish_pairs in real_spectrum.cpp).
-// Every function compiled there has a name that starts with avx_ or lies
-// in the namespace avx_code; a test of the built program holds it to that.
-void avx_all_stages(double* z, size_t M, size_t block, const double* table, RideAlong* along);
-void avx_region_stages(double* z, size_t M, Span region, const double* table);
+// least 4 values. Every function compiled there has a name that starts with
+// avx_ or lies in the namespace avx_code; a test of the built program holds
+// it to that.
+void avx_stages(double* z, size_t M, Span region, bool last, const double* table, RideAlong* along);
 void avx_offset_sweep(double* z, size_t M, const double* starts, Span offsets);
 
 // The pairs j, M - j with first <= j < end of the final sweep, from the
@@ -186,12 +168,11 @@ struct PairRange {
 };
 
 // The recurrences of a chunk's lower bins, unfolded from their checkpoints
-// into the next chunk's tables while the final sweep finishes a chunk:
-// c_t at rotation_chunk[2t] and w_t at split_chunk[2t] for
-// t = next ... count - 1.
+// while the final sweep finishes the chunk above: c_t at rotation_chunk[2t]
+// and w_t at split_chunk[2t] for t = next ... count - 1.
 struct Unfolding {
-    Rotation rotation;
-    Split split;
+    Rotation c;
+    TwiddleRecurrence w;
     double* rotation_chunk;
     double* split_chunk;
     uint32_t next;

@@ -27,25 +27,14 @@ static const double kTwoPi = 6.283185307179586;
 // program keeps a core busy, the shorter transforms lose more than that.
 static const uint32_t kThreadedLength = 1u << 20;
 
-// After the complex transform z of the N/2 values (y(2j), y(2j+1)) come two
-// steps: the split step, which finishes bins j and M - j together from z(j)
-// and z(M - j) with the factor w_j of its own recurrence, and the rotation,
-// which multiplies bin k by c_k = dx * e^(i*k*phi) from a second recurrence.
-// Both recurrences depend on nothing but N, x0 and dx, so their values may
-// be produced ahead of their use, as long as each runs in its own order.
-// The rotation is the longest chain of dependent operations in the whole
-// transform (M steps), so on one thread it never runs alone: its lower half
-// runs beside complex_fft's recurrences, its upper half beside the sweep
-// that finishes the bins. The threaded form gives it a thread of its own.
-
-// w_1 = (alpha + 1, beta).
-Split split_start(uint32_t N) {
-    uint32_t t = stage_count(N);
-    double s = kSineTable[t + 1];
-    double alpha = (s * -2.0) * s;
-    double beta = kSineTable[t];
-    return {alpha + 1.0, beta, alpha, beta};
-}
+// After the complex transform z of the M = N/2 values (y(2j), y(2j+1)) come
+// the split step, which finishes bins j and M - j together from z(j) and
+// z(M - j) with the factor w_j of its own recurrence, and the rotation, which
+// multiplies bin k by c_k = dx * e^(i*k*phi) from a second recurrence. Both
+// depend on nothing but N, x0 and dx, so their values may be made ahead of
+// their use. The rotation is the longest chain of dependent operations (M
+// steps), so on one thread it never runs alone: its lower half rides along
+// complex_fft's sweeps, its upper half the sweep that finishes the bins.
 
 // (a(0), a(1)) <- ((z0 + z1) * dx, (z0 - z1) * dx) for z(0) = (z0, z1): the
 // zero-frequency and Nyquist values, scaled but not rotated.
@@ -63,36 +52,18 @@ uint32_t mark_spacing(uint32_t half) {
 
 namespace {
 
-void finish_pairs(const double* z, double* a, const PairRange& pairs, Rotation& upper, Unfolding& unfolding,
-                  Vectors vectors) {
-    if (pairs.end <= pairs.first) {
-        return;
-    }
-    if (vectors == Vectors::kAvx) {
-        avx_split_and_rotate(z, a, pairs, upper, unfolding);
-    } else {
-        split_and_rotate<Sse2>(z, a, pairs, upper, unfolding);
-    }
-}
-
-// The unfolding of chunk i from its checkpoints into the given tables.
+// Chunk i's unfolding from its checkpoints into the given tables.
 Unfolding unfolding_of(const Checkpoints& marks, uint32_t i, double* rotation_chunk, double* split_chunk) {
-    Unfolding u;
-    u.rotation = {marks.lower[2 * i], marks.lower[2 * i + 1], marks.step.cphi, marks.step.sphi};
-    u.split = {marks.splits[2 * i], marks.splits[2 * i + 1], marks.split.alpha, marks.split.beta};
-    u.rotation_chunk = rotation_chunk;
-    u.split_chunk = split_chunk;
-    u.next = 0;
-    u.count = marks.spacing;
-    return u;
+    Rotation c = {marks.lower[2 * i], marks.lower[2 * i + 1], marks.step.cphi, marks.step.sphi};
+    TwiddleRecurrence w = marks.split;
+    w.w = _mm_loadu_pd(marks.splits + 2 * i);
+    return {c, w, rotation_chunk, split_chunk, 0, marks.spacing};
 }
 
 void finish_unfolding(Unfolding& u) {
-    Unfold unfold = start_unfold(u);
-    while (unfold.next < unfold.count) {
-        unfold.step();
+    while (u.next < u.count) {
+        unfold_step(u);
     }
-    stop_unfold(unfold, u);
 }
 
 // Steps 2 to 4 on one thread, the rotation at c_1.
@@ -101,9 +72,8 @@ void one_thread_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Ve
     uint32_t half = M / 2;
     double lower[2 * kMaxMarks];
     double splits[2 * kMaxMarks];
-    Split split = split_start(N);
-    Checkpoints marks = {M, mark_spacing(half), rotation, split, lower, splits, nullptr};
-    RideAlong ride = {rotation, split, half, &marks};
+    Checkpoints marks = {M, mark_spacing(half), rotation, split_start(N), lower, splits, nullptr};
+    RideAlong ride = {&marks, half, rotation};
 
     bit_reverse(a, M);
     complex_fft_using(a, M, vectors, &ride);
@@ -141,7 +111,11 @@ void finish_chunks(double* a, const Checkpoints& marks, Span chunks, Rotation up
             next = unfolding_of(marks, i - 1, rotation_chunk[(i + 1) % 2], split_chunk[(i + 1) % 2]);
         }
         PairRange pairs = {marks.M, first, end, first, split_chunk[i % 2], rotation_chunk[i % 2]};
-        finish_pairs(a, a, pairs, upper, next, vectors);
+        if (vectors == Vectors::kAvx) {
+            avx_split_and_rotate(a, a, pairs, upper, next);
+        } else {
+            split_and_rotate<Sse2>(a, a, pairs, upper, next);
+        }
         if (i == chunks.first) {
             break;
         }

@@ -1,6 +1,5 @@
 // The split step and the rotation of real_spectrum on vectors of complex
-// values (vectors.h): the sweep that finishes the bins. Internal to
-// src/transform.
+// values (vectors.h): the sweep that finishes the bins.
 #pragma once
 
 #include <cstddef>
@@ -48,9 +47,8 @@ inline void split_pair(typename P::V& p, typename P::V& q, typename P::V w) {
 }
 
 // The rotation recurrence as the final sweep runs it on for the upper bins:
-// next() puts c_k, c_{k+1}, ... (P::kWidth of them) in one vector and moves
-// on to the next one. This form, for one complex value per vector, takes the
-// scalar steps of next_rotation; avx_passes.cpp has a vector form.
+// next() gives the next P::kWidth factors in one vector. avx_passes.cpp has
+// a vector form.
 template <class P>
 struct UpperRotation {
     Rotation r;
@@ -66,41 +64,17 @@ struct UpperRotation {
     void store(Rotation& out) const { out = r; }
 };
 
-// An Unfolding (passes.h) inside a loop, one step per call while steps are
-// left; copied into the loop's own variables, so that it lives in
-// registers there.
-struct Unfold {
-    Rotation c;
-    TwiddleRecurrence w;
-    double* rotation_chunk;
-    double* split_chunk;
-    uint32_t next;
-    uint32_t count;
-
-    void step() {
-        if (next < count) {
-            rotation_chunk[2 * size_t{next}] = c.cr;
-            rotation_chunk[2 * size_t{next} + 1] = c.ci;
-            next_rotation(c);
-            _mm_storeu_pd(split_chunk + 2 * size_t{next}, w.w);
-            w.w = next_twiddle(w.w, w.alpha2, w.beta2);
-            ++next;
-        }
+// One step of an Unfolding (passes.h) while steps are left. The loops copy
+// the Unfolding into a variable of their own, so that it lives in registers.
+inline void unfold_step(Unfolding& u) {
+    if (u.next < u.count) {
+        u.rotation_chunk[2 * size_t{u.next}] = u.c.cr;
+        u.rotation_chunk[2 * size_t{u.next} + 1] = u.c.ci;
+        next_rotation(u.c);
+        _mm_storeu_pd(u.split_chunk + 2 * size_t{u.next}, u.w.w);
+        u.w.w = next_twiddle(u.w.w, u.w.alpha2, u.w.beta2);
+        ++u.next;
     }
-};
-
-inline Unfold start_unfold(const Unfolding& u) {
-    return {u.rotation, split_recurrence(u.split), u.rotation_chunk, u.split_chunk, u.next, u.count};
-}
-
-inline void stop_unfold(const Unfold& unfold, Unfolding& u) {
-    u.rotation = unfold.c;
-    store_split(u.split, unfold.w.w);
-    u.next = unfold.next;
-}
-
-inline void prefetch(const double* z, size_t k) {
-    _mm_prefetch(reinterpret_cast<const char*>(z + 2 * k), _MM_HINT_T0);
 }
 
 // Complex values ahead that the final sweep asks the cache for. Its loop
@@ -110,12 +84,10 @@ inline void prefetch(const double* z, size_t k) {
 const uint32_t kPrefetchAhead = 256;
 
 // The split step and the rotation for the pairs of `pairs` (passes.h),
-// P::kWidth neighbours j at a time from the top down, so that their
-// partners M - j come up in increasing order: their rotation factors come
-// from the recurrence `upper` as it runs on. The partners M - j - 1,
-// M - j, ... are loaded together and put in the order of their neighbours
-// j, j + 1, ... `unfolding` takes a step per pair, and the sweep asks for
-// its data early.
+// P::kWidth neighbours j at a time from the top down, so that the partners
+// M - j come up in increasing order and take their rotation factors from
+// `upper` as it runs on; they are loaded together and reversed to match
+// j, j + 1, ... `unfolding` takes a step per pair.
 template <class P>
 void split_and_rotate(const double* z, double* a, const PairRange& pairs, Rotation& upper,
                       Unfolding& unfolding) {
@@ -123,13 +95,13 @@ void split_and_rotate(const double* z, double* a, const PairRange& pairs, Rotati
     const uint32_t width = static_cast<uint32_t>(P::kWidth);
     const PairRange r = pairs;
     UpperRotation<P> c(upper);  // in registers: a store to a[] cannot change it
-    Unfold unfold = start_unfold(unfolding);
+    Unfolding unfold = unfolding;
     for (uint32_t top = r.end; top >= r.first + width; top -= width) {
         uint32_t j = top - width;
         size_t k = r.M - j - (width - 1);  // the lowest of the partners
         if (j % 4 < width && j > kPrefetchAhead) {
-            prefetch(z, j - kPrefetchAhead);
-            prefetch(z, k + kPrefetchAhead);
+            _mm_prefetch(reinterpret_cast<const char*>(z + 2 * (j - kPrefetchAhead)), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(z + 2 * (k + kPrefetchAhead)), _MM_HINT_T0);
         }
         V p = P::load(z + 2 * j);
         V q = P::reversed(P::load(z + 2 * k));
@@ -137,11 +109,11 @@ void split_and_rotate(const double* z, double* a, const PairRange& pairs, Rotati
         P::store(a + 2 * j, rotated<P>(p, P::load(r.rotation + 2 * (j - r.base))));
         P::store(a + 2 * k, rotated<P>(P::reversed(q), c.next()));
         for (uint32_t i = 0; i < width; ++i) {
-            unfold.step();
+            unfold_step(unfold);
         }
     }
     c.store(upper);
-    stop_unfold(unfold, unfolding);
+    unfolding = unfold;
 }
 
 }  // namespace

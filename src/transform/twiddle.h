@@ -1,10 +1,7 @@
-// The twiddle recurrences of complex_fft and real_spectrum, one step at a
-// time in a single SSE2 register. Internal to src/transform.
-//
-// Every value a recurrence hands out is the same double, bit for bit, as the
-// step-by-step loop of the straightforward transform gives: each step keeps
-// its operations and their grouping, and a recurrence may be stopped and
-// continued later, so its values can be produced in chunks.
+// The twiddle recurrences of complex_fft and real_spectrum. Every value a
+// recurrence hands out is the same double, bit for bit, as the step-by-step
+// loop of the straightforward transform gives: each step keeps its
+// operations and their grouping, wherever and in whatever chunks it runs.
 #pragma once
 
 #include <emmintrin.h>
@@ -17,26 +14,8 @@
 
 namespace {
 
-// w <- w + ((w*alpha) - (wi*beta), ...) for the stage of length L = 2^t, held
-// as w = [wr, wi], alpha2 = [alpha, alpha], beta2 = [-beta, beta]:
-//   wr + ((wr*alpha) + (wi*(-beta))) = wr + ((wr*alpha) - (wi*beta))
-//   wi + ((wi*alpha) + (wr*beta))    = wi + ((wr*beta) + (wi*alpha))
-// since the negation of the constant is exact and a sum of two terms does not
-// depend on their order.
-struct TwiddleRecurrence {
-    __m128d w;
-    __m128d alpha2;
-    __m128d beta2;
-};
-
 // log2 of a power of two.
-inline uint32_t stage_count(size_t size) {
-    uint32_t stages = 0;
-    while ((size >> stages) > 1) {
-        ++stages;
-    }
-    return stages;
-}
+inline uint32_t stage_count(size_t size) { return static_cast<uint32_t>(__builtin_ctzll(size)); }
 
 // alpha = cos(2*pi/L) - 1 by the half-angle form, without cancellation.
 inline TwiddleRecurrence stage_recurrence(uint32_t t) {
@@ -46,6 +25,11 @@ inline TwiddleRecurrence stage_recurrence(uint32_t t) {
     return {_mm_set_pd(0.0, 1.0), _mm_set1_pd(alpha), _mm_set_pd(beta, -beta)};
 }
 
+// w <- w + ((w*alpha) - (wi*beta), ...) for the stage of length L = 2^t:
+//   wr + ((wr*alpha) + (wi*(-beta))) = wr + ((wr*alpha) - (wi*beta))
+//   wi + ((wi*alpha) + (wr*beta))    = wi + ((wr*beta) + (wi*alpha))
+// since the negation of the constant is exact and a sum of two terms does not
+// depend on their order.
 inline __m128d next_twiddle(__m128d w, __m128d alpha2, __m128d beta2) {
     __m128d swapped = _mm_shuffle_pd(w, w, 1);
     return _mm_add_pd(w, _mm_add_pd(_mm_mul_pd(w, alpha2), _mm_mul_pd(swapped, beta2)));
@@ -65,8 +49,7 @@ inline void next_rotation(Rotation& r) {
 //   doubles 8k ... 8k+3:   wr(2k), wr(2k), wr(2k+1), wr(2k+1)
 //   doubles 8k+4 ... 8k+7: -wi(2k), wi(2k), -wi(2k+1), wi(2k+1)
 // so that a vector of one or two complex values finds the factors of as
-// many neighbours in one load each. [wr, wr] of entry j is at
-// factor_offset(j), [-wi, wi] kFactorIm doubles further.
+// many neighbours in one load each.
 const size_t kFactorIm = 4;
 
 inline size_t factor_offset(size_t j) { return (j >> 1) * 8 + (j & 1) * 2; }
@@ -79,25 +62,21 @@ inline void put_twiddle(double* table, size_t j, __m128d w) {
     _mm_storeu_pd(entry + kFactorIm, _mm_mul_pd(_mm_unpackhi_pd(w, w), _mm_set_pd(1.0, -1.0)));
 }
 
-// The recurrence of the split step as a TwiddleRecurrence.
-inline TwiddleRecurrence split_recurrence(const Split& s) {
-    return {_mm_set_pd(s.wi, s.wr), _mm_set1_pd(s.alpha), _mm_set_pd(s.beta, -s.beta)};
-}
-
-inline void store_split(Split& s, __m128d w) {
-    _mm_storel_pd(&s.wr, w);
-    _mm_storeh_pd(&s.wi, w);
+// The split step's recurrence for the length N at w_1 = e^(2*pi*i/N): one
+// step from w_0 = (1, 0) gives exactly (alpha + 1, beta).
+inline TwiddleRecurrence split_start(uint32_t N) {
+    TwiddleRecurrence s = stage_recurrence(stage_count(N));
+    s.w = next_twiddle(s.w, s.alpha2, s.beta2);
+    return s;
 }
 
 // The one routine that makes the checkpoints (passes.h): the rotation from
-// c_1 and the split step from w_1 as a RideAlong has them, one step of each
-// per call while steps are left, leaving c_k (and w_k) wherever a
-// checkpoint falls: k = 1, 1 + spacing, ... up to M/2 (lower and splits),
-// then M/2 + 1 and M/2 + spacing, M/2 + 2 spacing, ... below M (upper).
-// The one-thread form runs it alongside complex_fft's sweeps up to c_{M/2};
-// the threaded form on a thread of its own, on to the upper checkpoints.
-// The split step's values past M/2 are not used. Meant to be copied into a
-// loop's own variables, so that it lives in registers there.
+// c_1 and the split step from w_1, one step of each per call while steps
+// are left, leaving c_k (and w_k) wherever a checkpoint falls:
+// k = 1, 1 + spacing, ... up to M/2 (lower and splits), then M/2 + 1 and
+// M/2 + spacing, M/2 + 2 spacing, ... below M (upper). The split step's
+// values past M/2 are not used. Loops copy it into a variable of their own,
+// so that it lives in registers there.
 struct Riding {
     Rotation c;           // c_k
     TwiddleRecurrence w;  // w_k
@@ -106,7 +85,6 @@ struct Riding {
     uint32_t next_mark;
     const Checkpoints* marks;
 
-    // Inlined into the loops it rides in, so that it stays in their registers.
     __attribute__((always_inline)) void step() {
         if (left == 0) {
             return;
@@ -144,10 +122,9 @@ struct Riding {
 
 inline Riding start_riding(const RideAlong* along) {
     if (along == nullptr) {
-        Riding idle = Riding();
-        return idle;
+        return Riding();
     }
-    return {along->rotation, split_recurrence(along->split), along->steps, 0, 1, along->marks};
+    return {along->marks->step, along->marks->split, along->steps, 0, 1, along->marks};
 }
 
 inline void finish_riding(Riding& riding, RideAlong* along) {
@@ -156,6 +133,36 @@ inline void finish_riding(Riding& riding, RideAlong* along) {
     }
     if (along != nullptr) {
         along->rotation = riding.c;
+    }
+}
+
+// Runs the n recurrences r[0 ... n-1] on by `steps` steps side by side,
+// `riding` taking `rides` (1 or 2) steps per step; with tables, each factor is first
+// written to entry j of tables[s] at step j. The recurrences are independent,
+// so stepping them side by side keeps several multiplications in flight.
+template <int n, int rides = 1>
+__attribute__((always_inline)) inline void run_together(TwiddleRecurrence* r, double* const* tables,
+                                                        size_t steps, Riding& riding) {
+    __m128d w[n];
+    for (int s = 0; s < n; ++s) {
+        w[s] = r[s].w;
+    }
+    Riding ride = riding;
+    for (size_t j = 0; j < steps; ++j) {
+        for (int s = 0; s < n; ++s) {
+            if (tables != nullptr) {
+                put_twiddle(tables[s], j, w[s]);
+            }
+            w[s] = next_twiddle(w[s], r[s].alpha2, r[s].beta2);
+        }
+        ride.step();
+        if (rides == 2) {
+            ride.step();
+        }
+    }
+    riding = ride;
+    for (int s = 0; s < n; ++s) {
+        r[s].w = w[s];
     }
 }
 

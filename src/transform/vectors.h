@@ -1,10 +1,7 @@
-// Vector types for the transform's sweeps. Internal to src/transform.
-//
-// A policy P names a vector type P::V that holds P::kWidth complex values
-// (re, im) side by side, and the few operations the sweeps use. Sse2 is the
-// baseline of both builds; the AVX policy lives in avx_passes.cpp, the one
-// file compiled for AVX. Everything here is in an unnamed namespace, so each
-// file gets its own copies, compiled for its own instructions.
+// A vector policy P names a vector type P::V that holds P::kWidth complex
+// values (re, im) side by side, and the few operations the sweeps use. Sse2
+// is the baseline of both builds; the AVX policy lives in avx_passes.cpp. In
+// an unnamed namespace, so each file gets its own copies.
 #pragma once
 
 #include <emmintrin.h>
