@@ -27,6 +27,8 @@ import struct
 import sys
 from fractions import Fraction
 
+from generated_file import write_or_check
+
 OUTPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)),
                       "..", "tests", "support", "format_table.inc")
 
@@ -191,16 +193,7 @@ def render():
 
 
 def main():
-    content = render()
-    if len(sys.argv) > 1 and sys.argv[1] == "--check":
-        with open(OUTPUT) as f:
-            if f.read() != content:
-                print("%s differs from what scripts/gen_format_table.py writes" % OUTPUT)
-                return 1
-        return 0
-    with open(OUTPUT, "w") as f:
-        f.write(content)
-    return 0
+    return write_or_check(OUTPUT, render())
 
 
 if __name__ == "__main__":

@@ -16,6 +16,8 @@ writing and exits 1 on a difference.
 import os
 import sys
 
+from generated_file import write_or_check
+
 FIRST = -307
 LAST = 332
 # Binary exponents of doubles, normalized subnormals included: 2^-1074 ... 2^1023.
@@ -107,15 +109,7 @@ def main():
         if table[k - FIRST] != value:
             raise SystemExit("10^%d is %x, expected %x" % (k, table[k - FIRST], value))
     text = render(table)
-    if "--check" in sys.argv[1:]:
-        with open(OUTPUT, newline="") as existing:
-            if existing.read() != text:
-                print("%s is out of date" % OUTPUT)
-                return 1
-        return 0
-    with open(OUTPUT, "w", newline="\n") as out:
-        out.write(text)
-    return 0
+    return write_or_check(OUTPUT, text)
 
 
 if __name__ == "__main__":

@@ -16,6 +16,8 @@ import os
 import sys
 from fractions import Fraction
 
+from generated_file import write_or_check
+
 ENTRIES = 49
 DIGITS = 90
 # Every computed sine is within 10^-ERROR_EXPONENT of the true value (the series
@@ -115,15 +117,7 @@ def main():
         if float("%.16e" % value) != value:
             raise SystemExit("17 digits do not round-trip %r" % value)
     text = render(table)
-    if "--check" in sys.argv[1:]:
-        with open(OUTPUT, newline="") as existing:
-            if existing.read() != text:
-                print("%s is out of date" % OUTPUT)
-                return 1
-        return 0
-    with open(OUTPUT, "w", newline="\n") as out:
-        out.write(text)
-    return 0
+    return write_or_check(OUTPUT, text)
 
 
 if __name__ == "__main__":

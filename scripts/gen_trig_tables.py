@@ -21,6 +21,8 @@ import os
 import sys
 from fractions import Fraction
 
+from generated_file import write_or_check
+
 OUTPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)),
                       "..", "src", "common", "trig_tables.h")
 
@@ -165,15 +167,7 @@ def main():
             or t["sine"][1] != (h("-0x1.5555555555555p-3"), h("-0x1.5555555555555p-57"))):
         raise SystemExit("a known constant came out wrong")
     text = render(t)
-    if "--check" in sys.argv[1:]:
-        with open(OUTPUT, newline="") as existing:
-            if existing.read() != text:
-                print("%s is out of date" % OUTPUT)
-                return 1
-        return 0
-    with open(OUTPUT, "w", newline="\n") as out:
-        out.write(text)
-    return 0
+    return write_or_check(OUTPUT, text)
 
 
 if __name__ == "__main__":
