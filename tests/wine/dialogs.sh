@@ -57,15 +57,8 @@ windows_path() { local p=${1//\//\\}; echo "Z:$p"; }
 # relay_count LOG NAME: how many times the program called dll.Function.
 relay_count() { relay_calls "$1" "$2" | grep -c . ; }
 
-# -noreset: without it the server resets whenever its last client leaves, and
-# a client connecting at that moment (wine or xdotool) is refused.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-XVFB_PID=$!
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.log")"; echo "0 passed, 1 failed"; exit 1; }
-export DISPLAY=:$(head -n 1 "$work/display")
+xvfb_start "$work" ||
+    { echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.log")"; echo "0 passed, 1 failed"; exit 1; }
 
 xdo() { timeout 10 xdotool "$@"; }
 

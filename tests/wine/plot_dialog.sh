@@ -31,13 +31,7 @@ cleanup() {
 trap cleanup EXIT
 wine_session_begin_own || exit 1
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-XVFB_PID=$!
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
-export DISPLAY=:$(head -n 1 "$work/display")
+xvfb_start "$work" || { echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
 
 xdo() { timeout 10 xdotool "$@"; }
 find_window() {  # PATTERN: a visible window with that title, waited for up to 20 s

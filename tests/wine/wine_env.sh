@@ -93,6 +93,22 @@ wine_cli() {
         timeout 30 wine "$@" </dev/null >"$log.stdout" 2>"$log"
 }
 
+# xvfb_start WORK: a private Xvfb server for the dialog tests; sets XVFB_PID
+# and DISPLAY, and returns 1 (its log in WORK/xvfb.log) when it does not come
+# up within 10 s. -noreset: without it the server resets whenever its last
+# client leaves, and a client connecting at that moment (wine or xdotool) is
+# refused.
+xvfb_start() {
+    local work=$1
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    exec 3>&-
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+    [ -s "$work/display" ] || return 1
+    export DISPLAY=:$(head -n 1 "$work/display")
+}
+
 # relay_calls LOG NAME: the relay "Call" lines of one function (dll.Function).
 relay_calls() {
     grep -aF "Call $2(" "$1"
