@@ -23,7 +23,7 @@ constexpr uint32_t kRoundBlocksPerThread = 8;
 constexpr int kMostThreads = 8;
 // 4 MiB of room per round, however many threads.
 constexpr uint32_t kMostRoundBlocks = 32;
-// Without memory for the blocks, one small block on the stack does.
+// Without memory for the blocks, one small block in static storage does.
 constexpr uint32_t kFallbackRows = 1024;
 // Below this many rows a second thread costs more than it saves.
 constexpr uint32_t kParallelRows = 2 * kSerialBlockRows;
@@ -284,7 +284,7 @@ FailureMessage write_spectrum(const PathChar* path, uint32_t count, uint32_t N, 
     // One block for one thread; the room of two rounds for several.
     const size_t rounds = threads == 1 ? 1 : 2;
     char* buffers = static_cast<char*>(allocate_pages(rounds * round_rows(threads) * kLongestRow));
-    char fallback[kFallbackRows * kLongestRow];
+    static char fallback[kFallbackRows * kLongestRow];
     if (buffers == nullptr) {
         buffers = fallback;
         threads = 1;

@@ -199,12 +199,12 @@ struct FactorFill<Avx, n> {
 }  // namespace
 }  // namespace avx_code
 
-void avx_stages(double* z, size_t M, Span region, bool last, const double* table, RideAlong* along) {
-    avx_code::stages<avx_code::Avx>(z, M, region, last, table, along);
+void avx_stages(double* z, size_t M, Span region, bool last, WorkerRoom& room, RideAlong* along) {
+    avx_code::stages<avx_code::Avx>(z, M, region, last, room, along);
 }
 
-void avx_offset_sweep(double* z, size_t M, const double* starts, Span offsets) {
-    avx_code::offset_sweep<avx_code::Avx>(z, M, starts, offsets);
+void avx_offset_sweep(double* z, size_t M, const double* starts, Span offsets, WorkerRoom& room) {
+    avx_code::offset_sweep<avx_code::Avx>(z, M, starts, offsets, room);
 }
 
 // Pairs two at a time from the top; an odd pair count leaves the last

@@ -12,12 +12,11 @@
 // whole tiles through a buffer reads and writes every row as a run of
 // neighbours, where swapping value by value would touch a new cache line at
 // almost every step once the array outgrows the caches. Rows of 64 values
-// (1 KiB) keep memory streaming; the two tile buffers take 128 KiB.
+// (1 KiB) keep memory streaming; the two tile buffers take 128 KiB of the
+// part's room.
 
 namespace {
 
-const uint32_t kTileBits = 6;
-const uint32_t kTile = 1u << kTileBits;
 const size_t kComplexBytes = 2 * sizeof(double);
 
 // The lowest `bits` bits of v in the opposite order; v < 2^bits.
@@ -71,8 +70,9 @@ void bit_reverse_part(double* z, uint32_t M, uint32_t part, uint32_t parts) {
     for (uint32_t a = 0; a < side; ++a) {
         rev[a] = reversed_bits(a, q);
     }
-    double tile[2 * kTile * kTile];
-    double partner[2 * kTile * kTile];
+    WorkerRoom& room = worker_room(part % kMostTransformThreads);
+    double* tile = room.permute.tile;
+    double* partner = room.permute.partner;
     uint32_t turn = 0;
     for (uint32_t b = 0; b < (1u << mid); ++b) {
         uint32_t rb = reversed_bits(b, mid);

@@ -15,22 +15,28 @@ bool processor_has(Vectors vectors) {
 
 Vectors best_vectors() { return processor_has(Vectors::kAvx) ? Vectors::kAvx : Vectors::kSse2; }
 
+// Static storage, zero pages until a worker first writes its room.
+static WorkerRoom rooms[kMostTransformThreads];
+
+WorkerRoom& worker_room(uint32_t worker) { return rooms[worker]; }
+
 void complex_fft_using(double* z, uint32_t M, Vectors vectors, RideAlong* along) {
-    stages_using(z, M, {0, M}, true, vectors, along);
+    stages_using(z, M, {0, M}, true, vectors, along, 0);
 }
 
-void stages_using(double* z, uint32_t M, Span region, bool last, Vectors vectors, RideAlong* along) {
+void stages_using(double* z, uint32_t M, Span region, bool last, Vectors vectors, RideAlong* along,
+                  uint32_t worker) {
     if (M == 0) {
         return;
     }
-    double table[4 * kBlock];
+    WorkerRoom& room = worker_room(worker);
     uint32_t block = M < kBlock ? M : kBlock;
-    fill_stage_table(table, block);
+    fill_stage_table(room.stages.table, block);
     // The AVX sweeps start with groups of four values.
     if (vectors == Vectors::kAvx && block >= 4) {
-        avx_stages(z, M, region, last, table, along);
+        avx_stages(z, M, region, last, room, along);
     } else {
-        stages<Sse2>(z, M, region, last, table, along);
+        stages<Sse2>(z, M, region, last, room, along);
     }
 }
 
@@ -57,10 +63,11 @@ uint32_t plan_sweeps(size_t M, size_t block, Sweep* plan) {
     return count;
 }
 
-void offset_sweep_using(double* z, uint32_t M, const double* starts, Span offsets, Vectors vectors) {
+void offset_sweep_using(double* z, uint32_t M, const double* starts, Span offsets, Vectors vectors,
+                        uint32_t worker) {
     if (vectors == Vectors::kAvx) {
-        avx_offset_sweep(z, M, starts, offsets);
+        avx_offset_sweep(z, M, starts, offsets, worker_room(worker));
     } else {
-        offset_sweep<Sse2>(z, M, starts, offsets);
+        offset_sweep<Sse2>(z, M, starts, offsets, worker_room(worker));
     }
 }

@@ -209,17 +209,16 @@ struct FactorFill {
     }
 };
 
-// A sweep in progress: its recurrences, the chunk tables they fill, and
-// what rides along.
+// A sweep in progress: its recurrences, the chunk tables they fill (in the
+// worker's room), and what rides along.
 struct SweepState {
     TwiddleRecurrence r[kMaxStreams];
-    double chunks[kMaxStreams][kChunk * 4];
     double* tables[kMaxStreams];
     Riding riding;
 
-    explicit SweepState(const RideAlong* along) : riding(start_riding(along)) {
+    SweepState(const RideAlong* along, WorkerRoom& room) : riding(start_riding(along)) {
         for (uint32_t k = 0; k < kMaxStreams; ++k) {
-            tables[k] = chunks[k];
+            tables[k] = room.stages.chunks[k];
         }
     }
 };
@@ -250,13 +249,14 @@ void sweep(double* z, const Sweep& sweep, Span region, Span offsets, SweepState&
     }
 }
 
-// stages_using (passes.h): the stages h < block block by block from a table
-// filled by fill_stage_table for the block size, then the sweeps of
-// plan_sweeps. `along`, if not null, rides along, and to its end.
+// stages_using (passes.h): the stages h < block block by block from the
+// room's table, filled by fill_stage_table for the block size, then the
+// sweeps of plan_sweeps. `along`, if not null, rides along, and to its end.
 template <class P>
-void stages(double* z, size_t M, Span region, bool last, const double* table, RideAlong* along) {
+void stages(double* z, size_t M, Span region, bool last, WorkerRoom& room, RideAlong* along) {
     size_t block = M < kBlock ? M : kBlock;
-    SweepState state(along);
+    const double* table = room.stages.table;
+    SweepState state(along, room);
     for (size_t b = region.first; b < region.end; b += block) {
         block_stages<P>(z, b, static_cast<uint32_t>(block), table);
     }
@@ -273,8 +273,8 @@ void stages(double* z, size_t M, Span region, bool last, const double* table, Ri
 // kChunk: w of stream 2^s - 1 + k at starts[2(2^s - 1 + k)] is stage 2^s h
 // at offset k*h + offsets.first (see run_to_offsets).
 template <class P>
-void offset_sweep(double* z, size_t M, const double* starts, Span offsets) {
-    SweepState state(nullptr);
+void offset_sweep(double* z, size_t M, const double* starts, Span offsets, WorkerRoom& room) {
+    SweepState state(nullptr, room);
     Sweep plan[kMostSweeps];
     const Sweep& last = plan[plan_sweeps(M, kBlock, plan) - 1];
     for (uint32_t stage = 0; stage < last.span; ++stage) {

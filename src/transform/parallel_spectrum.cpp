@@ -25,7 +25,6 @@
 
 namespace {
 
-const int kMostThreads = 16;      // more would only contend for the memory bus
 const uint32_t kMostPieces = 64;  // of the last sweep's offsets, in phase 3
 
 // What the recurrence thread leaves: the checkpoints of the final sweep
@@ -76,6 +75,15 @@ void run_chains(const Chains& chains) {
     }
 }
 
+// What the recurrence thread leaves, in static storage like the workers'
+// rooms (192 KiB).
+struct {
+    double lower[2 * kMaxMarks];
+    double upper[2 * kMaxMarks];
+    double splits[2 * kMaxMarks];
+    double stages[2 * kMaxStreams * kMostPieces];
+} chain_marks;
+
 // A part of one of the phases.
 struct Part {
     double* a;
@@ -83,6 +91,7 @@ struct Part {
     uint32_t first;  // the part's things: tiles, regions, pieces or chunks
     uint32_t end;
     uint32_t parts;
+    uint32_t worker;  // the part's index among them, and so its room
     const Chains* chains;
 };
 
@@ -90,10 +99,11 @@ struct Part {
 // caller's thread taking the first.
 void run_shares(void (*task)(void*), const Part& whole, uint32_t things, uint32_t threads, ParallelRun run) {
     uint32_t count = threads < things ? threads : things;
-    Part parts[kMostThreads];
-    void* contexts[kMostThreads];
+    Part parts[kMostTransformThreads];
+    void* contexts[kMostTransformThreads];
     for (uint32_t i = 0; i < count; ++i) {
         parts[i] = whole;
+        parts[i].worker = i;
         parts[i].first = static_cast<uint32_t>(uint64_t{things} * i / count);
         parts[i].end = static_cast<uint32_t>(uint64_t{things} * (i + 1) / count);
         parts[i].parts = count;
@@ -112,7 +122,8 @@ void permute_part(void* context) {
 void region_part(void* context) {
     const Part& part = *static_cast<const Part*>(context);
     size_t h = part.chains->last.h;
-    stages_using(part.a, part.chains->marks.M, {part.first * h, part.end * h}, false, part.vectors, nullptr);
+    stages_using(part.a, part.chains->marks.M, {part.first * h, part.end * h}, false, part.vectors, nullptr,
+                 part.worker);
 }
 
 // Phase 3: pieces of the last sweep's offsets.
@@ -122,7 +133,8 @@ void offset_part(void* context) {
     const Sweep& last = chains.last;
     size_t piece = last.h / chains.pieces;
     const double* starts = chains.stage_marks + 2 * size_t{kMaxStreams} * part.first;
-    offset_sweep_using(part.a, chains.marks.M, starts, {part.first * piece, part.end * piece}, part.vectors);
+    offset_sweep_using(part.a, chains.marks.M, starts, {part.first * piece, part.end * piece}, part.vectors,
+                       part.worker);
 }
 
 // Phase 4: chunks of the final sweep.
@@ -131,7 +143,7 @@ void chunk_part(void* context) {
     const Checkpoints& marks = part.chains->marks;
     const double* upper = marks.upper + 2 * (part.end - 1);
     Rotation c = {upper[0], upper[1], marks.step.cphi, marks.step.sphi};
-    finish_chunks(part.a, marks, {part.first, part.end}, c, part.vectors);
+    finish_chunks(part.a, marks, {part.first, part.end}, c, part.vectors, part.worker);
 }
 
 // Phases 1 and 2, each on `threads` threads or as many as have a share;
@@ -159,19 +171,20 @@ void parallel_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vect
                        const Workers& workers) {
     uint32_t M = N / 2;
     uint32_t half = M / 2;
-    uint32_t threads = static_cast<uint32_t>(workers.count < kMostThreads ? workers.count : kMostThreads);
+    uint32_t threads = workers.count < static_cast<int>(kMostTransformThreads)
+                           ? static_cast<uint32_t>(workers.count)
+                           : kMostTransformThreads;
     Sweep plan[kMostSweeps];
     Sweep last = plan[plan_sweeps(M, kBlock, plan) - 1];
     uint32_t pieces = static_cast<uint32_t>(last.h / kChunk);
     pieces = pieces < kMostPieces ? pieces : kMostPieces;
 
-    double lower[2 * kMaxMarks];
-    double upper[2 * kMaxMarks];
-    double splits[2 * kMaxMarks];
-    double stage_marks[2 * kMaxStreams * kMostPieces];
-    Chains chains = {
-        {M, mark_spacing(half), rotation, split_start(N), lower, splits, upper}, last, pieces, stage_marks};
-    Part whole = {a, vectors, 0, 0, 1, &chains};
+    Chains chains = {{M, mark_spacing(half), rotation, split_start(N), chain_marks.lower, chain_marks.splits,
+                      chain_marks.upper},
+                     last,
+                     pieces,
+                     chain_marks.stages};
+    Part whole = {a, vectors, 0, 0, 1, 0, &chains};
 
     Front fronts[2] = {{whole, threads, workers.run}, {whole, 0, workers.run}};
     void* contexts[2] = {&fronts[0], &fronts[1]};

@@ -92,9 +92,11 @@ struct RideAlong {
 };
 
 // The split step and the rotation for the chunks `chunks` (of
-// half / spacing), in place; `upper` is at c_{M - j} of the top pair j of
-// the range. The top chunk of all also finishes the middle bin z(M/2).
-void finish_chunks(double* a, const Checkpoints& marks, Span chunks, Rotation upper, Vectors vectors);
+// half / spacing), in place, the factors unfolded into room `worker`;
+// `upper` is at c_{M - j} of the top pair j of the range. The top chunk of
+// all also finishes the middle bin z(M/2).
+void finish_chunks(double* a, const Checkpoints& marks, Span chunks, Rotation upper, Vectors vectors,
+                   uint32_t worker);
 
 // a(0) and a(1) of the spectrum from z(0) of the complex transform.
 void finish_end_values(double* a, double dx);
@@ -140,11 +142,15 @@ uint32_t plan_sweeps(size_t M, size_t block, Sweep* plan);
 // values inside; each region starts the recurrences from their beginning.
 // Then the last sweep for its offsets `offsets`, multiples of kChunk, its
 // recurrences starting from `starts` (offset_sweep in fft_passes.h).
-void stages_using(double* z, uint32_t M, Span region, bool last, Vectors vectors, RideAlong* along);
-void offset_sweep_using(double* z, uint32_t M, const double* starts, Span offsets, Vectors vectors);
+// Both fill the tables of room `worker`.
+void stages_using(double* z, uint32_t M, Span region, bool last, Vectors vectors, RideAlong* along,
+                  uint32_t worker);
+void offset_sweep_using(double* z, uint32_t M, const double* starts, Span offsets, Vectors vectors,
+                        uint32_t worker);
 
-// bit_reverse's share `part` of `parts`: all parts, in any order or at
-// once, make the permutation.
+// bit_reverse's share `part` of `parts`, in room part % kMostTransformThreads:
+// all parts, in any order, make the permutation; at once where there are at
+// most kMostTransformThreads.
 void bit_reverse_part(double* z, uint32_t M, uint32_t part, uint32_t parts);
 
 // ---------------------------------------------------------------------------
@@ -152,8 +158,9 @@ void bit_reverse_part(double* z, uint32_t M, uint32_t part, uint32_t parts);
 // least 4 values. Every function compiled there has a name that starts with
 // avx_ or lies in the namespace avx_code; a test of the built program holds
 // it to that.
-void avx_stages(double* z, size_t M, Span region, bool last, const double* table, RideAlong* along);
-void avx_offset_sweep(double* z, size_t M, const double* starts, Span offsets);
+union WorkerRoom;
+void avx_stages(double* z, size_t M, Span region, bool last, WorkerRoom& room, RideAlong* along);
+void avx_offset_sweep(double* z, size_t M, const double* starts, Span offsets, WorkerRoom& room);
 
 // The pairs j, M - j with first <= j < end of the final sweep, from the
 // transform z to the spectrum a (the same array or another): w_j at
@@ -181,3 +188,39 @@ struct Unfolding {
 
 void avx_split_and_rotate(const double* z, double* a, const PairRange& pairs, Rotation& upper,
                           Unfolding& unfolding);
+
+// ---------------------------------------------------------------------------
+// The workers' rooms
+//
+// The tables a worker of the transform fills lie in static storage, one room
+// for each worker, never on its thread's stack, so that the transform needs
+// little stack on any thread and has no allocation that could fail. The
+// phases of a run use a room one after another, so their tables share it.
+// One transform runs at a time in a process.
+
+// The most threads one transform runs at once (parallel_spectrum.cpp): more
+// would only contend for the memory bus.
+const uint32_t kMostTransformThreads = 16;
+
+// bit_reverse's tiles: 2^kTileBits rows of as many values.
+const uint32_t kTileBits = 6;
+const uint32_t kTile = 1u << kTileBits;
+
+union alignas(64) WorkerRoom {
+    struct {
+        double tile[2 * kTile * kTile];
+        double partner[2 * kTile * kTile];
+    } permute;  // bit_reverse_part
+    struct {
+        double table[4 * kBlock];
+        double chunks[kMaxStreams][kChunk * 4];
+    } stages;  // stages_using, offset_sweep_using: the block table, a sweep's factors
+    struct {
+        double rotation[2][2 * kMaxSpacing];
+        double split[2][2 * kMaxSpacing];
+    } finish;  // finish_chunks: the unfolded factors of two chunks
+};
+
+// Room `worker`, 0 ... kMostTransformThreads - 1; the single-thread form
+// takes room 0.
+WorkerRoom& worker_room(uint32_t worker);

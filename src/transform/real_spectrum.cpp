@@ -66,20 +66,23 @@ void finish_unfolding(Unfolding& u) {
     }
 }
 
+// The checkpoints of the single-thread form, in static storage like the
+// workers' rooms.
+double lower_marks[2 * kMaxMarks];
+double split_marks[2 * kMaxMarks];
+
 // Steps 2 to 4 on one thread, the rotation at c_1.
 void one_thread_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vectors vectors) {
     uint32_t M = N / 2;
     uint32_t half = M / 2;
-    double lower[2 * kMaxMarks];
-    double splits[2 * kMaxMarks];
-    Checkpoints marks = {M, mark_spacing(half), rotation, split_start(N), lower, splits, nullptr};
+    Checkpoints marks = {M, mark_spacing(half), rotation, split_start(N), lower_marks, split_marks, nullptr};
     RideAlong ride = {&marks, half, rotation};
 
     bit_reverse(a, M);
     complex_fft_using(a, M, vectors, &ride);
     finish_end_values(a, dx);
     if (half > 0) {
-        finish_chunks(a, marks, {0, half / marks.spacing}, ride.rotation, vectors);
+        finish_chunks(a, marks, {0, half / marks.spacing}, ride.rotation, vectors, 0);
     }
 }
 
@@ -89,11 +92,12 @@ void one_thread_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Ve
 // in increasing order and take their factors from the rotation recurrence
 // as it runs on. The factors of a chunk's lower bins are unfolded from the
 // checkpoints one chunk ahead, side by side with the sweep.
-void finish_chunks(double* a, const Checkpoints& marks, Span chunks, Rotation upper, Vectors vectors) {
+void finish_chunks(double* a, const Checkpoints& marks, Span chunks, Rotation upper, Vectors vectors,
+                   uint32_t worker) {
     uint32_t half = marks.M / 2;
     uint32_t spacing = marks.spacing;
-    double rotation_chunk[2][2 * kMaxSpacing];
-    double split_chunk[2][2 * kMaxSpacing];
+    auto& rotation_chunk = worker_room(worker).finish.rotation;
+    auto& split_chunk = worker_room(worker).finish.split;
     uint32_t i = static_cast<uint32_t>(chunks.end - 1);
     Unfolding top = unfolding_of(marks, i, rotation_chunk[i % 2], split_chunk[i % 2]);
     finish_unfolding(top);
