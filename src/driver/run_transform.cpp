@@ -1,7 +1,9 @@
 #include <cstdlib>
+#include <string>
 
 #include "common/workers.h"
 #include "driver/driver.h"
+#include "driver/failure_detail.h"
 #include "input/input.h"
 #include "output/output.h"
 #include "platform/platform.h"
@@ -10,6 +12,9 @@
 #include "transform/transform.h"
 
 namespace {
+
+// A path as UTF-8 for the detail lines.
+std::string shown_name(const PathChar* path) { return std::string(path); }
 
 int report(const FailureMessage& message, bool dialog_mode) {
     show_message(message, dialog_mode);
@@ -28,18 +33,29 @@ int run_transform() {
     const PathChar* input_path = dialog_mode ? ask_input_path() : argument(1);
     if (input_path == nullptr) return 0;
 
+    const std::string input_name = shown_name(input_path);
     TextBuffer text;
     SampleArray samples;
     FailureMessage message = load_input_file(input_path, &text, &samples, workers);
-    if (failed(message)) return report(message, dialog_mode);
+    if (failed(message)) {
+        describe_file_failure(&message, input_name.c_str());
+        return report(message, dialog_mode);
+    }
 
     uint32_t count = 0;
     message = parse_samples(text, samples, &count, workers);
-    if (failed(message)) return report(message, dialog_mode);
+    if (failed(message)) {
+        describe_parse_failure(&message, input_name.c_str(), text, count);
+        return report(message, dialog_mode);
+    }
 
     StepInfo step;
-    message = check_step(reinterpret_cast<const SamplePoint*>(samples.values), count, &step);
-    if (failed(message)) return report(message, dialog_mode);
+    const SamplePoint* points = reinterpret_cast<const SamplePoint*>(samples.values);
+    message = check_step(points, count, &step);
+    if (failed(message)) {
+        describe_step_failure(&message, input_name.c_str(), text, points, count, step);
+        return report(message, dialog_mode);
+    }
 
     const uint32_t N = pad_to_power_of_two(samples.values, count);
     real_spectrum(samples.values, N, step.x0, step.dx, workers);

@@ -22,7 +22,9 @@ FailureMessage load_input_file(const PathChar* path, TextBuffer* text, SampleArr
 // Parses one record per non-blank line into samples.values, never more than
 // samples.room records. On success *count is the number of records (>= 2: a single point has no step).
 // Fails with "Invalid value at line %u", "Invalid input file format at line %u",
-// "Too few data", or "Out of memory (data array)" when the room is full.
+// "Too few data" (*count then holds the records read, 0 or 1), or "Out of
+// memory (data array)" when the room is full; the message's record is the
+// record that failed or found no room.
 // A text of 1 MiB or more is parsed in chunks of at least 512 KiB, one per
 // worker, with the same records and messages as one pass.
 FailureMessage parse_samples(const TextBuffer& text, const SampleArray& samples, uint32_t* count,

@@ -21,7 +21,12 @@ FailureMessage load_input_file(const PathChar* path, TextBuffer* text, SampleArr
     if (!query_size(file, &size)) return give_up(file, kCaptionError, "GetFileSizeEx failed");
     // The checks run in this order: an empty file is reported only after it was
     // opened and measured, a huge one before any allocation.
-    if (size >= kMaxInputBytes) return give_up(file, kCaptionError, "File too large");
+    if (size >= kMaxInputBytes) {
+        FailureMessage message = give_up(file, kCaptionError, "File too large");
+        append_count(&message, size);
+        append_detail(&message, " bytes, more than the 268435455 allowed");
+        return message;
+    }
     if (size == 0) return give_up(file, kCaptionWarning, "Empty file");
 
     const uint32_t length = static_cast<uint32_t>(size);

@@ -143,8 +143,11 @@ FailureMessage chunk_failure(const Chunk& chunk, uint32_t records_before) {
             return failure_at_record("Invalid value at line %u", record_number);
         case ChunkEnd::invalid_format:
             return failure_at_record("Invalid input file format at line %u", record_number);
-        case ChunkEnd::room_full:
-            return failure(kCaptionError, "Out of memory (data array)");
+        case ChunkEnd::room_full: {
+            FailureMessage message = failure(kCaptionError, "Out of memory (data array)");
+            message.record = record_number;
+            return message;
+        }
         default:
             return no_failure();
     }
@@ -235,7 +238,7 @@ FailureMessage parse_samples_in_chunks(const TextBuffer& text, const SampleArray
         if (chunk.ending == ChunkEnd::text_ended || chunk.end == text_end) break;
     }
     // A single point has no step and no spectrum.
-    if (n < 2) return failure(kCaptionError, "Too few data");
     *count = n;
+    if (n < 2) return failure(kCaptionError, "Too few data");
     return no_failure();
 }

@@ -16,9 +16,10 @@ failed=0
 check() {  # NAME CONDITION-STATUS DETAIL
     if [ "$2" = 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: $3"; fi
 }
-run() {  # INPUT OUTPUT: sets rc and message
+run() {  # INPUT OUTPUT: sets rc and message (the first line; the detail line after it is not compared here)
     message=$(cd "$work" && env -u DISPLAY "$fftext" "$1" "$2" 2>&1 </dev/null)
     rc=$?
+    message=${message%%$'\n'*}
 }
 
 # The samples: abscissa and ordinate as a spreadsheet shows them.

@@ -458,21 +458,30 @@ fi
 
 # A failure after a dialog goes to stderr and into a warning box; the save
 # dialog never comes for a failure of the input. The box's own answer (here
-# 1, as after Escape) changes nothing. MISSING: no input file at all.
-while IFS='|' read -r name input caption text; do
+# 1, as after Escape) changes nothing. MISSING: no input file at all. The
+# detail, where there is one, is a second line on stderr (after "fftext: ")
+# and in the box; @ stands for the input's path.
+while IFS='|' read -r name input caption text detail; do
     begin "message_after_open_$name"
     if [[ $input != MISSING ]]; then printf '%b' "$input" >"$CASE/in.txt"; fi
     answers "0 $CASE/in.txt" "1"
     run_app "${STUBBED[@]}" --
     expect_status 0
-    expect_stderr "$caption: $text"$'\n'
-    expect_calls "$ZENITY_OPEN" "[zenity][--warning][--no-markup][--title=$caption][--text=$text]"
+    want_stderr="$caption: $text"$'\n'
+    box=$text
+    if [[ -n $detail ]]; then
+        detail=${detail//@/$CASE/in.txt}
+        want_stderr+="fftext: $detail"$'\n'
+        box+=$'\n'$detail
+    fi
+    expect_stderr "$want_stderr"
+    expect_calls "$ZENITY_OPEN" "[zenity][--warning][--no-markup][--title=$caption][--text=$box]"
     finish
 done <<'ROWS'
-zero_step|x y\n0 1\n|Error|Zero step in input data is invalid
-empty_file||Warning|Empty file
-no_input_file|MISSING|Error|CreateFile(GENERIC_READ, FILE_SHARE_READ) failed
-bad_value|0 1\n1 1e999\n|Error|Invalid value at line 2
+zero_step|x y\n0 1\n|Error|Zero step in input data is invalid|@: first abscissa 0 (line 1), last 0 (line 2), step 0
+empty_file||Warning|Empty file|
+no_input_file|MISSING|Error|CreateFile(GENERIC_READ, FILE_SHARE_READ) failed|
+bad_value|0 1\n\n1 1e999\n|Error|Invalid value at line 2|@:3: "1 1e999"
 ROWS
 
 begin message_after_save
@@ -501,7 +510,7 @@ begin two_arguments_message_on_stderr_only
 printf 'x y\n0 1\n' >"$CASE/in.txt"
 run_app "${STUBBED[@]}" -- in.txt out.txt
 expect_status 0
-expect_stderr $'Error: Zero step in input data is invalid\n'
+expect_stderr $'Error: Zero step in input data is invalid\nfftext: in.txt: first abscissa 0 (line 1), last 0 (line 2), step 0\n'
 expect_calls
 expect_only_files in.txt
 finish
@@ -591,7 +600,8 @@ printf 'x y\n0 1\n' >"$CASE/in.txt"
 answers "0 $CASE/in.txt" "0"
 run_app DISPLAY=:stub "PATH=$KDIALOG_BIN" --
 expect_status 0
-expect_calls "$KDIALOG_OPEN" "[kdialog][--title][Error][--sorry][Zero step in input data is invalid]"
+expect_calls "$KDIALOG_OPEN" "[kdialog][--title][Error][--sorry][Zero step in input data is invalid
+$CASE/in.txt: first abscissa 0 (line 1), last 0 (line 2), step 0]"
 finish
 
 # --- Smoke run with the real zenity under Xvfb ------------------------------

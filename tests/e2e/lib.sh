@@ -7,11 +7,14 @@ golden=$here/../golden
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# run_fftext ARG... : runs the program; sets RC and MESSAGE ("Caption: text" or "").
+# run_fftext ARG... : runs the program; sets RC, MESSAGE ("Caption: text" or
+# "", the first line of standard error) and DETAIL (the lines after it: the
+# Linux build's "fftext: ..." line, if any).
 run_fftext() {
     timeout 60 "$PROGRAM" "$@" </dev/null >"$work/stdout" 2>"$work/stderr"
     RC=$?
-    MESSAGE=$(cat "$work/stderr")
+    MESSAGE=$(head -n 1 "$work/stderr")
+    DETAIL=$(tail -n +2 "$work/stderr")
 }
 if [ -n "${FFTEXT_E2E_HOOK:-}" ]; then
     # shellcheck source=/dev/null

@@ -10,6 +10,7 @@ run_fftext() {
     (cd "$work" && wine_cli "$work/relay.log" "$PROGRAM" "$@")
     RC=$?
     MESSAGE=$(relay_message "$work/relay.log")
+    DETAIL=
     # With both paths given, no dialog may ever be called.
     if [ $# -ge 2 ] && grep -aqE 'Call comdlg32\.Get(Open|Save)FileNameW\(' "$work/relay.log"; then
         MESSAGE="BAD a file dialog was called: $MESSAGE"

@@ -306,13 +306,16 @@ DialogOutcome run_file_dialog(DialogKind kind, std::string* path, std::string* f
 void show_desktop_message(const FailureMessage& message) {
     DialogProgram program = find_dialog_program();
     if (program == DialogProgram::none) return;
+    // The detail, where there is one, as a second line.
+    std::string text = message.text;
+    if (message.detail[0] != '\0') text += std::string("\n") + message.detail;
     // --no-markup: the text is shown as it is, even with a '<' or '&' in it.
     Arguments arguments;
     if (program == DialogProgram::zenity) {
         arguments = {"zenity", "--warning", "--no-markup", std::string("--title=") + message.caption,
-                     std::string("--text=") + message.text};
+                     "--text=" + text};
     } else {
-        arguments = {"kdialog", "--title", message.caption, "--sorry", message.text};
+        arguments = {"kdialog", "--title", message.caption, "--sorry", text};
     }
     run_program(arguments, nullptr);
 }

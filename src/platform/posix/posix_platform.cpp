@@ -306,5 +306,6 @@ int processor_count() {
 
 void show_message(const FailureMessage& message, bool dialog_mode) {
     std::fprintf(stderr, "%s: %s\n", message.caption, message.text);
+    if (message.detail[0] != '\0') std::fprintf(stderr, "fftext: %s\n", message.detail);
     if (dialog_mode) show_desktop_message(message);
 }
