@@ -5,9 +5,9 @@
 #include "driver/driver.h"
 #include "driver/failure_detail.h"
 #include "input/input.h"
+#include "os/os.h"
 #include "output/output.h"
 #include "platform/platform.h"
-#include "platform/processors.h"
 #include "prep/prep.h"
 #include "transform/transform.h"
 

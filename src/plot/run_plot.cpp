@@ -25,12 +25,12 @@ bool argument_is(const PathChar* argument, const char* option) {
 
 // SPECTRUM with its extension (if any) replaced by ".svg"; ".svg" added when
 // that would name the spectrum itself.
-PlotPath picture_beside(const PlotPath& spectrum) {
+Path picture_beside(const Path& spectrum) {
     size_t name = spectrum.size();
     while (name > 0 && !is_path_separator(spectrum[name - 1])) --name;
     const size_t dot = spectrum.rfind(static_cast<PathChar>('.'));
-    const bool has_extension = dot != PlotPath::npos && dot > name;
-    PlotPath picture = has_extension ? spectrum.substr(0, dot) : spectrum;
+    const bool has_extension = dot != Path::npos && dot > name;
+    Path picture = has_extension ? spectrum.substr(0, dot) : spectrum;
     for (const char* p = ".svg"; *p != '\0'; ++p) picture += static_cast<PathChar>(*p);
     if (picture == spectrum) {
         picture = spectrum;
@@ -63,8 +63,8 @@ std::string title_of(const std::string& path) {
 double last_frequency(FileHandle file, uint64_t size) {
     char tail[kTailBytes + 1];
     const uint64_t offset = (size > kTailBytes) ? size - kTailBytes : 0;
-    uint32_t got = 0;
-    if (!read_spectrum_at(file, offset, tail, static_cast<uint32_t>(size - offset), &got)) return 0.0;
+    size_t got = 0;
+    if (!read_at(file, offset, tail, static_cast<size_t>(size - offset), &got)) return 0.0;
     tail[got] = '\0';
     double frequency = 0.0;
     find_last_frequency(tail, got, offset == 0, &frequency);
@@ -83,13 +83,13 @@ bool read_rows(FileHandle file, const std::string& name, SpectrumSummary* summar
     uint64_t offset = 0;
     uint32_t kept = 0;  // an unfinished line carried over to the block's start
     for (;;) {
-        uint32_t got = 0;
-        if (!read_spectrum_at(file, offset, block + kept, kBlockBytes - kept, &got)) {
+        size_t got = 0;
+        if (!read_at(file, offset, block + kept, kBlockBytes - kept, &got)) {
             *message = name + ": cannot read the file";
             return false;
         }
         offset += got;
-        const uint32_t filled = kept + got;
+        const uint32_t filled = kept + static_cast<uint32_t>(got);
         const bool at_end = got < kBlockBytes - kept;
         const char* end = block + filled;
         if (at_end) {
@@ -109,15 +109,27 @@ bool read_rows(FileHandle file, const std::string& name, SpectrumSummary* summar
     }
 }
 
+// Writes the picture beside its destination and renames it into place; on
+// a failure nothing is left behind and what was there is untouched.
+bool write_picture(const PathChar* path, const std::string& bytes) {
+    BesideFile beside;
+    if (!create_beside(path, NewFileRights::usual, &beside)) return false;
+    if (!write_all(beside.file, bytes.data(), bytes.size())) {
+        abandon_beside(&beside);
+        return false;
+    }
+    return commit_beside(&beside, true);
+}
+
 bool summarize_spectrum(const PathChar* path, SpectrumSummary* summary, std::string* message) {
     const std::string name = display_name(path);
     FileHandle file;
-    if (!open_spectrum(path, &file)) {
+    if (!open_for_reading(path, &file)) {
         *message = name + ": cannot open the file";
         return false;
     }
     uint64_t size = 0;
-    bool read = spectrum_size(file, &size);
+    bool read = file_size(file, &size);
     if (!read) *message = name + ": cannot read the file";
     if (read && size == 0) {
         *message = name + ": empty file";
@@ -127,7 +139,7 @@ bool summarize_spectrum(const PathChar* path, SpectrumSummary* summary, std::str
         start_summary(last_frequency(file, size), summary);
         read = read_rows(file, name, summary, message);
     }
-    close_spectrum(file);
+    close_file(file);
     if (read && summary->rows == 0) {
         *message = name + ": no spectrum rows";
         read = false;
@@ -141,23 +153,23 @@ int run_plot() {
     PlotOptions options{false, false};
     const PathChar* paths[2] = {nullptr, nullptr};
     int path_count = 0;
-    for (int i = 1; i < plot_argument_count(); ++i) {
-        const PathChar* argument = plot_argument(i);
-        if (argument_is(argument, "--linear")) {
+    for (int i = 1; i < argument_count(); ++i) {
+        const PathChar* option = argument(i);
+        if (argument_is(option, "--linear")) {
             options.linear = true;
-        } else if (argument_is(argument, "--phase")) {
+        } else if (argument_is(option, "--phase")) {
             options.phase = true;
-        } else if (argument[0] == '-' && argument[1] == '-') {
-            show_failure("unknown option " + display_name(argument) + "\n" + kUsage);
+        } else if (option[0] == '-' && option[1] == '-') {
+            show_failure("unknown option " + display_name(option) + "\n" + kUsage);
             return 2;
         } else if (path_count == 2) {
             show_failure(kUsage);
             return 2;
         } else {
-            paths[path_count++] = argument;
+            paths[path_count++] = option;
         }
     }
-    PlotPath chosen;
+    Path chosen;
     if (path_count == 0) {
         if (!has_open_dialog()) {
             show_failure(kUsage);
@@ -177,7 +189,7 @@ int run_plot() {
         show_failure(message);
         return 1;
     }
-    const PlotPath picture = (path_count == 2) ? PlotPath(paths[1]) : picture_beside(paths[0]);
+    const Path picture = (path_count == 2) ? Path(paths[1]) : picture_beside(paths[0]);
     const std::string svg = draw_picture(*summary, options, title_of(display_name(paths[0])));
     if (!write_picture(picture.c_str(), svg)) {
         show_failure(display_name(picture.c_str()) + ": cannot write the picture");
