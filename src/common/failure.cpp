@@ -30,6 +30,12 @@ FailureMessage failure_at_record(const char* format, uint32_t record_number) {
     return message;
 }
 
+FailureMessage system_failure(const char* text, const char* reason) {
+    FailureMessage message = failure(kCaptionError, text);
+    append_shown(&message, reason, std::strlen(reason), 120);
+    return message;
+}
+
 namespace {
 
 // Appends `length` bytes if all of them fit; false (and nothing) otherwise.

@@ -36,5 +36,8 @@ extern const char kCaptionWarning[];  // "Warning"
 // them, "..." instead of the rest.
 void append_detail(FailureMessage* message, const char* text);
 void append_shown(FailureMessage* message, const char* bytes, size_t length, size_t most);
+// A failure of a system call: `text`, with the system's reason (os.h's
+// system_reason(), taken at once) as its detail.
+FailureMessage system_failure(const char* text, const char* reason);
 // An unsigned number in decimal digits.
 void append_count(FailureMessage* message, uint64_t value);

@@ -13,9 +13,6 @@
 
 namespace {
 
-// A path as UTF-8 for the detail lines.
-std::string shown_name(const PathChar* path) { return std::string(path); }
-
 int report(const FailureMessage& message, bool dialog_mode) {
     show_message(message, dialog_mode);
     return 0;
@@ -33,7 +30,7 @@ int run_transform() {
     const PathChar* input_path = dialog_mode ? ask_input_path() : argument(1);
     if (input_path == nullptr) return 0;
 
-    const std::string input_name = shown_name(input_path);
+    const std::string input_name = display_name(input_path);
     TextBuffer text;
     SampleArray samples;
     FailureMessage message = load_input_file(input_path, &text, &samples, workers);
@@ -65,6 +62,9 @@ int run_transform() {
     if (output_path == nullptr) return 0;
 
     message = write_spectrum(output_path, count, N, step, samples.values, workers);
-    if (failed(message)) return report(message, dialog_mode);
+    if (failed(message)) {
+        describe_file_failure(&message, display_name(output_path).c_str());
+        return report(message, dialog_mode);
+    }
     return 1;
 }

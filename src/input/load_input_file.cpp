@@ -9,16 +9,23 @@ FailureMessage give_up(FileHandle file, const char* caption, const char* text) {
     return failure(caption, text);
 }
 
+// A failed call on the open file: the system's reason is taken before the close.
+FailureMessage give_up_on_call(FileHandle file, const char* text) {
+    const FailureMessage message = system_failure(text, system_reason().c_str());
+    close_input(file);
+    return message;
+}
+
 }  // namespace
 
 FailureMessage load_input_file(const PathChar* path, TextBuffer* text, SampleArray* samples,
                                const Workers& workers) {
     FileHandle file;
     if (!open_input(path, &file)) {
-        return failure(kCaptionError, "CreateFile(GENERIC_READ, FILE_SHARE_READ) failed");
+        return system_failure("CreateFile(GENERIC_READ, FILE_SHARE_READ) failed", system_reason().c_str());
     }
     uint64_t size = 0;
-    if (!query_size(file, &size)) return give_up(file, kCaptionError, "GetFileSizeEx failed");
+    if (!query_size(file, &size)) return give_up_on_call(file, "GetFileSizeEx failed");
     // The checks run in this order: an empty file is reported only after it was
     // opened and measured, a huge one before any allocation.
     if (size >= kMaxInputBytes) {
@@ -34,7 +41,7 @@ FailureMessage load_input_file(const PathChar* path, TextBuffer* text, SampleArr
     if (bytes == nullptr) return give_up(file, kCaptionError, "Out of memory (input data)");
     bytes[length] = '\0';
     // A short read leaves zeros behind the bytes delivered: a shorter file.
-    if (!read_whole(file, bytes, length, workers)) return give_up(file, kCaptionError, "ReadFile failed");
+    if (!read_whole(file, bytes, length, workers)) return give_up_on_call(file, "ReadFile failed");
     close_input(file);
 
     // Half a double per byte of text; a 1-byte file asks for nothing and is refused.

@@ -292,7 +292,7 @@ FailureMessage write_spectrum(const PathChar* path, uint32_t count, uint32_t N, 
     }
     FileHandle file;
     if (!create_output(path, &file)) {
-        return failure(kCaptionError, "CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed");
+        return system_failure("CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed", system_reason().c_str());
     }
     char head[512];
     const char* head_end = write_zero_row(write_warnings(head, count, step), spectrum[0]);
@@ -301,9 +301,10 @@ FailureMessage write_spectrum(const PathChar* path, uint32_t count, uint32_t N, 
     const bool written = write_output(file, head, static_cast<size_t>(head_end - head)) &&
                          write_rows(file, N, step.dx, spectrum, buffers, threads, workers.run, block_rows);
     if (!written) {
+        const FailureMessage message = system_failure("WriteFile failed", system_reason().c_str());
         discard_output(file, path);
-        return failure(kCaptionError, "WriteFile failed");
+        return message;
     }
-    if (!close_output(file, path)) return failure(kCaptionError, "WriteFile failed");
+    if (!close_output(file, path)) return system_failure("WriteFile failed", system_reason().c_str());
     return no_failure();
 }

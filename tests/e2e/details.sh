@@ -53,6 +53,16 @@ detail_case infinite_step infinite.txt '-1e308 1\n\n1e308 1\n' \
 { echo; for _ in $(seq 1024); do echo a; done; } >room.txt
 detail_case room_ran_out room.txt - 'Error: Out of memory (data array)' \
     'room.txt:514: the room for 512 samples ran out here'
+detail_case no_input missing.txt - 'Error: CreateFile(GENERIC_READ, FILE_SHARE_READ) failed' \
+    'missing.txt: No such file or directory'
+mkdir folder.txt
+detail_case folder_as_input folder.txt - 'Error: CreateFile(GENERIC_READ, FILE_SHARE_READ) failed' \
+    'folder.txt: Is a directory'
+detail_case no_output_folder good.txt '0 1\n\n1 2\n' 'Error: CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed' \
+    'no/such/folder.out: No such file or directory' no/such/folder.out
+if [ -w /dev/full ]; then
+    detail_case full_disk good.txt - 'Error: WriteFile failed' '/dev/full: No space left on device' /dev/full
+fi
 truncate -s 268435456 large.txt
 detail_case too_large large.txt - 'Error: File too large' 'large.txt: 268435456 bytes, more than the 268435455 allowed'
 rm -f large.txt

@@ -480,7 +480,7 @@ while IFS='|' read -r name input caption text detail; do
 done <<'ROWS'
 zero_step|x y\n0 1\n|Error|Zero step in input data is invalid|@: first abscissa 0 (line 1), last 0 (line 2), step 0
 empty_file||Warning|Empty file|
-no_input_file|MISSING|Error|CreateFile(GENERIC_READ, FILE_SHARE_READ) failed|
+no_input_file|MISSING|Error|CreateFile(GENERIC_READ, FILE_SHARE_READ) failed|@: No such file or directory
 bad_value|0 1\n\n1 1e999\n|Error|Invalid value at line 2|@:3: "1 1e999"
 ROWS
 
@@ -490,9 +490,10 @@ mkdir "$CASE/a directory"
 answers "0 $CASE/in.txt" "0 $CASE/a directory" "0"
 run_app "${STUBBED[@]}" --
 expect_status 0
-expect_stderr $'Error: CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed\n'
+expect_stderr "Error: CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed"$'\n'"fftext: $CASE/a directory: Is a directory"$'\n'
 expect_calls "$ZENITY_OPEN" "$ZENITY_SAVE" \
-    "[zenity][--warning][--no-markup][--title=Error][--text=CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed]"
+    "[zenity][--warning][--no-markup][--title=Error][--text=CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed
+$CASE/a directory: Is a directory]"
 finish
 
 # --- Two arguments: no dialog program is ever started -----------------------

@@ -27,6 +27,7 @@ elif can_drop_rights; then
     chmod 000 "$work/secret.txt"
     RC=0
     MESSAGE=$(as_other_user timeout 60 "$PROGRAM" "$work/secret.txt" "$work/secret.out" 2>&1 >/dev/null) || RC=$?
+    MESSAGE=${MESSAGE%%$'\n'*}  # the message; the detail line after it is details.sh's
     if [ "$RC" = 0 ] && [ "$MESSAGE" = "Error: CreateFile(GENERIC_READ, FILE_SHARE_READ) failed" ] && [ ! -e "$work/secret.out" ]; then
         pass
     else
@@ -36,6 +37,7 @@ elif can_drop_rights; then
     mkdir -m 555 "$work/read-only"
     RC=0
     MESSAGE=$(as_other_user timeout 60 "$PROGRAM" "$golden/impulse.txt" "$work/read-only/out.txt" 2>&1 >/dev/null) || RC=$?
+    MESSAGE=${MESSAGE%%$'\n'*}  # the message; the detail line after it is details.sh's
     if [ "$RC" = 0 ] && [ "$MESSAGE" = "Error: CreateFile(GENERIC_WRITE, FILE_SHARE_READ) failed" ]; then
         pass
     else
@@ -70,6 +72,7 @@ ownership_case() {
         esac
         RC=0
         MESSAGE=$($runner timeout 60 "$PROGRAM" "$work/own/data.txt" "$output" 2>&1 >/dev/null) || RC=$?
+        MESSAGE=${MESSAGE%%$'\n'*}  # the message; the detail line after it is details.sh's
         # shellcheck disable=SC2012  # the names here are plain
         left=$(cd "$work/own" && ls -A | tr '\n' ' ')
         status="exit $RC, message '$MESSAGE', $(stat -c '%U:%G %a' "$work/own/data.txt"), left: $left"
