@@ -15,11 +15,12 @@
 set -u
 export LC_ALL=C
 
-if [[ $# -ne 1 || ! -x $1 ]]; then
-    echo "usage: dialogs.sh PATH-TO-FFTEXT" >&2
+if [[ $# -ne 2 || ! -x $1 ]]; then
+    echo "usage: dialogs.sh PATH-TO-FFTEXT VERSION" >&2
     exit 2
 fi
 FFTEXT=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+VERSION=$2
 # By full path: some cases run with a PATH that holds no tools.
 TIMEOUT=$(command -v timeout)
 
@@ -514,6 +515,30 @@ expect_status 0
 expect_stderr $'Error: Zero step in input data is invalid\nfftext: in.txt: first abscissa 0 (line 1), last 0 (line 2), step 0\n'
 expect_calls
 expect_only_files in.txt
+finish
+
+# --help, -h and --version alone answer on stdout, display or not; with a
+# second argument they are paths.
+for argument in --help -h --version; do
+    answer=$USAGE
+    [[ $argument == --version ]] && answer="fftext $VERSION"$'\n'
+    for setting in DISPLAY=:stub WAYLAND_DISPLAY=stub; do
+        begin "alone_${argument#--}_${setting%%=*}"
+        run_app "$setting" "PATH=$ZENITY_BIN:$PATH" -- "$argument"
+        expect_status 0
+        expect_eq stdout "$STDOUT" "$answer"
+        expect_stderr ""
+        expect_calls
+        expect_only_files
+        finish
+    done
+done
+begin help_as_input_path
+run_app "${STUBBED[@]}" -- --help out.txt
+expect_status 0
+expect_eq stdout "$STDOUT" ""
+expect_stderr $'Error: CreateFile(GENERIC_READ, FILE_SHARE_READ) failed\nfftext: --help: No such file or directory\n'
+expect_calls
 finish
 
 # --- No dialog can be shown: the usage line ---------------------------------

@@ -12,8 +12,9 @@
 
 #include "platform/fault_injection.h"
 #include "platform/platform.h"
-#include "platform/replace_input.h"
 #include "platform/posix/posix_dialogs.h"
+#include "platform/posix/usage.h"
+#include "platform/replace_input.h"
 
 namespace {
 
@@ -26,18 +27,7 @@ std::string chosen_output;
 bool input_known = false;
 FileIdentity input_identity;
 
-// The usage line, unchanged since the first release, and a few lines for
-// someone who ran the program without knowing it.
-void print_usage() {
-    std::fputs(
-        "usage: fftext INPUT OUTPUT\n"
-        "Computes the Fourier spectrum of INPUT, a text file of \"abscissa ordinate\"\n"
-        "lines with equidistant abscissae, and writes frequency, magnitude and phase\n"
-        "rows to OUTPUT. Without both paths, file dialogs ask for them on a desktop.\n"
-        "Exit code: 1 when the spectrum was written, 0 otherwise.\n"
-        "Manual: man fftext (input format, messages, scripting, reading the output).\n",
-        stderr);
-}
+void print_usage() { std::fputs(kUsageText, stderr); }
 
 const PathChar* ask_path(DialogKind kind, std::string* path) {
     std::string failure;
@@ -130,7 +120,8 @@ bool read_whole(FileHandle file, void* buffer, uint32_t size, const Workers& wor
         uint64_t begin = static_cast<uint64_t>(share) * static_cast<uint32_t>(i);
         if (begin > size) begin = size;
         const uint64_t end = i + 1 == pieces || size - begin < share ? size : begin + share;
-        piece[i] = ReadPiece{file, static_cast<char*>(buffer) + begin, begin, static_cast<size_t>(end - begin), true};
+        piece[i] = ReadPiece{file, static_cast<char*>(buffer) + begin, begin,
+                             static_cast<size_t>(end - begin), true};
         contexts[i] = &piece[i];
     }
     workers.run(read_piece, contexts, pieces);
