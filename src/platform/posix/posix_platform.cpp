@@ -12,9 +12,9 @@
 
 #include "platform/fault_injection.h"
 #include "platform/platform.h"
+#include "platform/replace_input.h"
 #include "platform/posix/posix_dialogs.h"
 #include "platform/posix/usage.h"
-#include "platform/replace_input.h"
 
 namespace {
 
@@ -120,8 +120,7 @@ bool read_whole(FileHandle file, void* buffer, uint32_t size, const Workers& wor
         uint64_t begin = static_cast<uint64_t>(share) * static_cast<uint32_t>(i);
         if (begin > size) begin = size;
         const uint64_t end = i + 1 == pieces || size - begin < share ? size : begin + share;
-        piece[i] = ReadPiece{file, static_cast<char*>(buffer) + begin, begin,
-                             static_cast<size_t>(end - begin), true};
+        piece[i] = ReadPiece{file, static_cast<char*>(buffer) + begin, begin, static_cast<size_t>(end - begin), true};
         contexts[i] = &piece[i];
     }
     workers.run(read_piece, contexts, pieces);
