@@ -38,6 +38,12 @@ set(FFTEXT_PACKAGE_ZIP ${CMAKE_BINARY_DIR}/fftext-${PROJECT_VERSION}-win32.zip)
 # against the shared end-to-end table, its PE image, its dialogs, and its
 # output against the native program's.
 option(FFTEXT_WINE_TESTS "Run the Windows program's tests under wine" ON)
+# Tests asked for without wine would make a build that passes with none run.
+if(FFTEXT_TESTS AND FFTEXT_WINE_TESTS AND (NOT CMAKE_CROSSCOMPILING_EMULATOR OR NOT EXISTS "${CMAKE_CROSSCOMPILING_EMULATOR}"))
+  message(FATAL_ERROR "The Windows build's tests run under wine, which was not found "
+                      "(\"${CMAKE_CROSSCOMPILING_EMULATOR}\"): install it (scripts/deps.sh windows), "
+                      "or configure with -DFFTEXT_TESTS=OFF for the program alone.")
+endif()
 if(FFTEXT_WINE_TESTS AND CMAKE_CROSSCOMPILING_EMULATOR)
   enable_testing()
   add_subdirectory(tests/wine)
