@@ -27,18 +27,20 @@ if(WIN32)
     list(GET entry 0 program)
     install(TARGETS ${program} RUNTIME DESTINATION .)
   endforeach()
-  # The texts get CR LF line ends, for every Windows editor.
-  foreach(pair "data/windows/README.txt|README.txt" "LICENSE|LICENSE.txt")
-    string(REPLACE "|" ";" pair "${pair}")
-    list(GET pair 0 source)
-    list(GET pair 1 name)
+  # The texts get CR LF line ends, for every Windows editor, the example
+  # signal too (fftext reads either).
+  foreach(triple "data/windows/README.txt|README.txt|." "LICENSE|LICENSE.txt|."
+                 "examples/signal.txt|signal.txt|examples")
+    string(REPLACE "|" ";" triple "${triple}")
+    list(GET triple 0 source)
+    list(GET triple 1 name)
+    list(GET triple 2 folder)
     file(READ ${CMAKE_SOURCE_DIR}/${source} text)
     string(REPLACE "\n" "\r\n" text "${text}")
-    file(WRITE ${CMAKE_BINARY_DIR}/shipped/${name} "${text}")
+    file(WRITE ${CMAKE_BINARY_DIR}/shipped/${folder}/${name} "${text}")
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${source})
-    install(FILES ${CMAKE_BINARY_DIR}/shipped/${name} DESTINATION .)
+    install(FILES ${CMAKE_BINARY_DIR}/shipped/${folder}/${name} DESTINATION ${folder})
   endforeach()
-  install(FILES examples/signal.txt DESTINATION examples)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME fftext-${PROJECT_VERSION}-win32)
   # Kept apart: include(CPack) leaves CPACK_PACKAGE_FILE_NAME set to the source package's name.

@@ -2,11 +2,11 @@
 # check_package.sh ZIP FFTEXT.EXE SOURCE-DIR [NATIVE-FFTEXT]: the release zip
 # made by the package target. One folder named after the zip, holding exactly
 # the programs, README.txt, LICENSE.txt and examples/signal.txt as plain
-# files; the texts are the source tree's with CR LF line ends (README.txt
-# plain ASCII, naming every message the program can show), the example is
-# the source's byte for byte, and the packed program (stripped on the way)
-# passes the PE checks and still runs under wine: a golden spectrum, and the
-# example's spectrum the same bytes as the native program's when given.
+# files; the texts and the example are the source tree's with CR LF line
+# ends (README.txt plain ASCII, naming every message the program can show),
+# and the packed program (stripped on the way) passes the PE checks and
+# still runs under wine: a golden spectrum, and the CR LF example's spectrum
+# the same bytes as the native program's of the LF source when given.
 #
 # Exit status 77 (skip) when the zip is missing or older than FFTEXT.EXE: the
 # package target has not been built since the program was.
@@ -79,8 +79,8 @@ while IFS= read -r message; do
 done < <(sed -n 's/^| \([A-Z][^|]*[a-z)N]\) | \(Error\|Warning\) |.*/\1/p' "$source/README.md" | sed 's/ at line N$/ at line/')
 [ -z "$missing" ] && [ "$(sed -n 's/^| \([A-Z][^|]*\) | \(Error\|Warning\) |.*/x/p' "$source/README.md" | wc -l)" -ge 14 ]
 check readme_messages $? "README.txt does not explain:$missing"
-cmp -s "$work/unpacked/$top/examples/signal.txt" "$source/examples/signal.txt"
-check same_example $? "examples/signal.txt differs from the source tree's"
+crlf_of examples/signal.txt "$source/examples/signal.txt"
+check example_crlf $? "examples/signal.txt is not the source tree's with CR LF line ends"
 
 packed=$work/unpacked/$top/fftext.exe
 if [ -f "$packed" ]; then
@@ -98,7 +98,7 @@ if [ -f "$packed" ]; then
         example=$work/unpacked/$top/examples/signal.txt
         (cd "$work" && wine_cli "$work/example.log" "$packed" "$example" "$work/example.out")
         rc=$?
-        "$native" "$example" "$work/example.native" </dev/null >/dev/null 2>&1
+        "$native" "$source/examples/signal.txt" "$work/example.native" </dev/null >/dev/null 2>&1
         [ "$rc" = 1 ] && cmp -s "$work/example.out" "$work/example.native"
         check packed_example $? "exit $rc, output $(cmp "$work/example.out" "$work/example.native" 2>&1)"
     fi
