@@ -137,3 +137,9 @@ void show_message(const FailureMessage& message, bool dialog_mode) {
     run.message = message;
     run.message_dialog_mode = dialog_mode;
 }
+
+void show_note(const char*, bool) {}
+
+std::string display_name(const PathChar* path) { return path; }
+
+std::string system_reason() { return "a failure of the memory platform"; }

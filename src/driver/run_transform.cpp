@@ -4,6 +4,7 @@
 #include "common/workers.h"
 #include "driver/driver.h"
 #include "driver/failure_detail.h"
+#include "driver/missing_ordinates.h"
 #include "input/input.h"
 #include "os/os.h"
 #include "output/output.h"
@@ -66,5 +67,6 @@ int run_transform() {
         describe_file_failure(&message, display_name(output_path).c_str());
         return report(message, dialog_mode);
     }
+    if (ordinates_missing(text, samples.values, N)) show_note(kMissingOrdinatesNote, dialog_mode);
     return 1;
 }

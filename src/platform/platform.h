@@ -42,3 +42,7 @@ void discard_output(FileHandle file, const PathChar* path);
 // OK button, owned by no window. `dialog_mode` is true when the paths come from
 // dialogs (where a terminal may not be watched).
 void show_message(const FailureMessage& message, bool dialog_mode);
+
+// Shows a note after a completed run: on Linux one "fftext: note: " line on
+// standard error and, in dialog mode, a warning box; on Windows nothing.
+void show_note(const char* text, bool dialog_mode);

@@ -66,4 +66,24 @@ fi
 truncate -s 268435456 large.txt
 detail_case too_large large.txt - 'Error: File too large' 'large.txt: 268435456 bytes, more than the 268435455 allowed'
 rm -f large.txt
+
+# After a completed run in which every ordinate read as 0 because no number
+# stood where it was expected, one note; real zeros stay quiet. The spectrum
+# and the exit code are those of any run.
+note='fftext: note: every ordinate read as 0: no number stood where the second column was expected (commas or semicolons between the columns?); fftext-import EXPORT DATA converts such a file'
+# note_case NAME PRINTF-TEXT WANT-STDERR
+note_case() {
+    printf -- "$2" >"$1.txt"
+    run_fftext "$1.txt" "$1.out"
+    local got
+    got=$(cat "$work/stderr")
+    if [ "$RC" != 1 ] || [ ! -s "$1.out" ]; then fail "$1" "exit code $RC, want 1 and a spectrum"; return; fi
+    if [ "$got" != "$3" ]; then fail "$1" "stderr '$got', want '$3'"; return; fi
+    pass
+}
+note_case commas 'time,value\n0.001,1.5\n0.002,2\n0.003,1\n' "$note"
+note_case semicolons '0;1,5\r\n1;2\r\n\r\n2;3\r\n3;4\r\n' "$note"
+note_case real_zeros 'x y\n\n1 0\n2 0\n3 0\n4 0e5\n' ''
+note_case one_real_zero '0,1\n1,2\n2 0\n3,4\n' ''
+note_case signal '0,1\n1 2\n2,2\n3,4\n' ''
 finish

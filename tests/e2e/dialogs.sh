@@ -497,6 +497,19 @@ expect_calls "$ZENITY_OPEN" "$ZENITY_SAVE" \
 $CASE/a directory: Is a directory]"
 finish
 
+# Every ordinate missing (commas between the columns): the spectrum is
+# saved, then the note comes in a warning box.
+begin note_after_save
+printf '0,1\n1,0\n2,0\n3,0\n' >"$CASE/in.txt"
+answers "0 $CASE/in.txt" "0 $CASE/out.txt" "0"
+run_app "${STUBBED[@]}" --
+expect_status 1
+NOTE='every ordinate read as 0: no number stood where the second column was expected (commas or semicolons between the columns?); fftext-import EXPORT DATA converts such a file'
+expect_stderr "fftext: note: $NOTE"$'\n'
+expect_calls "$ZENITY_OPEN" "$ZENITY_SAVE" "[zenity][--warning][--no-markup][--title=Warning][--text=$NOTE]"
+expect_file "$CASE/out.txt" $'0\t0\t0\r\n0.25\t0\t0\r\n'
+finish
+
 # --- Two arguments: no dialog program is ever started -----------------------
 
 begin two_arguments_no_dialog

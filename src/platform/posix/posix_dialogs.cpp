@@ -1,5 +1,7 @@
 #include "platform/posix/posix_dialogs.h"
 
+#include "platform/platform.h"
+
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
@@ -303,19 +305,32 @@ DialogOutcome run_file_dialog(DialogKind kind, std::string* path, std::string* f
     return DialogOutcome::chosen;
 }
 
-void show_desktop_message(const FailureMessage& message) {
+namespace {
+
+// A warning box, when one can be shown.
+void show_box(const char* caption, const std::string& text) {
     DialogProgram program = find_dialog_program();
     if (program == DialogProgram::none) return;
-    // The detail, where there is one, as a second line.
-    std::string text = message.text;
-    if (message.detail[0] != '\0') text += std::string("\n") + message.detail;
     // --no-markup: the text is shown as it is, even with a '<' or '&' in it.
     Arguments arguments;
     if (program == DialogProgram::zenity) {
-        arguments = {"zenity", "--warning", "--no-markup", std::string("--title=") + message.caption,
-                     "--text=" + text};
+        arguments = {"zenity", "--warning", "--no-markup", std::string("--title=") + caption, "--text=" + text};
     } else {
-        arguments = {"kdialog", "--title", message.caption, "--sorry", text};
+        arguments = {"kdialog", "--title", caption, "--sorry", text};
     }
     run_program(arguments, nullptr);
+}
+
+}  // namespace
+
+void show_desktop_message(const FailureMessage& message) {
+    // The detail, where there is one, as a second line.
+    std::string text = message.text;
+    if (message.detail[0] != '\0') text += std::string("\n") + message.detail;
+    show_box(message.caption, text);
+}
+
+void show_note(const char* text, bool dialog_mode) {
+    std::fprintf(stderr, "fftext: note: %s\n", text);
+    if (dialog_mode) show_box(kCaptionWarning, text);
 }

@@ -16,6 +16,7 @@ add_library(fftext_platform STATIC
   src/platform/fault_injection.cpp
   src/platform/replace_input.cpp
   ${FFTEXT_WIN32_DIR}/win32_platform.cpp
+  ${FFTEXT_WIN32_DIR}/win32_note.cpp
 )
 target_link_libraries(fftext_platform PUBLIC fftext_common fftext_os comdlg32 user32 kernel32)
 target_compile_definitions(fftext_platform PRIVATE ${FFTEXT_WIN32_DEFINES})
