@@ -3,7 +3,9 @@
 # the output", run as they stand on the spectrum of examples/signal.txt, read
 # every row and column: the same numbers as the text split by hand, N/2 rows,
 # the frequencies k / (N dx), the tallest peak at 50 Hz. The pandas lines run
-# where pandas is installed. Exit status 77 (skip) when no python3 has numpy.
+# where pandas is installed. The README's numpy lines of the sign convention
+# give fftext's magnitudes and phases, and its "Reading a magnitude" lines
+# print the rows it shows. Exit status 77 (skip) when no python3 has numpy.
 set -u
 fftext=$1
 source=$2
@@ -27,6 +29,10 @@ awk '/^## Reading the output/ { on = 1 } on && /^```python/ { grab = 1; next }
      grab && /^```/ { exit } grab { print }' "$source/README.md" >"$work/readme.py"
 grep -q 'np.loadtxt' "$work/readme.py"
 found=$?
+# Every python block of the README, each after a "# ---- block" line.
+awk '/^```python/ { grab = 1; print "# ---- block"; next } grab && /^```/ { grab = 0 } grab { print }' \
+    "$source/README.md" >"$work/blocks.py"
+cp "$source/examples/signal.txt" "$work/in.txt"
 cd "$work" || exit 1
 "$python" - "$found" <<'PYTHON'
 import sys
@@ -76,6 +82,38 @@ if have_pandas:
     check("pandas_values", table is not None and table.shape == (2048, 3) and
           numpy.array_equal(table.to_numpy(), expected) and list(table.columns) == ["frequency", "magnitude", "phase"],
           "pd.read_csv gave %r" % (None if table is None else table.shape,))
+
+# "Output": the lines that give fftext's magnitudes and phases with numpy's
+# FFT, run on the example signal as in.txt, against fftext's rows: the same
+# within the nine printed digits (numpy's sums round differently).
+sign_block = [b for b in open("blocks.py").read().split("# ---- block\n") if "np.fft.fft" in b]
+check("sign_block", len(sign_block) == 1, "%d python blocks with np.fft.fft in the README" % len(sign_block))
+if sign_block and data is not None and data.shape == (2048, 3):
+    lines = {}
+    exec(sign_block[0], lines)
+    want_magnitude, want_phase = data[1:, 1], data[1:, 2]
+    magnitude, phase = lines.get("magnitude"), lines.get("phase")
+    check("numpy_magnitude", magnitude is not None and numpy.allclose(magnitude, want_magnitude, rtol=2e-8, atol=1e-12),
+          "largest difference %r" % (None if magnitude is None else numpy.max(numpy.abs(magnitude - want_magnitude)),))
+    turn = None if phase is None else numpy.abs(numpy.angle(numpy.exp(1j * (phase - want_phase))))
+    check("numpy_phase", turn is not None and numpy.max(turn) < 1e-7, "largest difference %r" % (None if turn is None else numpy.max(turn),))
 print("%d passed, %d failed" % (passed, failed))
 sys.exit(1 if failed else 0)
 PYTHON
+status=$?
+
+# "Reading a magnitude": its shell lines, run from a copy of the source
+# folder's example with the built program first on PATH, print the rows the
+# README shows after them.
+awk '/^\*\*Reading a magnitude/ { on = 1 } on && !ran && /^```sh/ { grab = 1; next }
+     grab && /^```/ { grab = 0; ran = 1; next } ran && !shown && /^```$/ { shown = 1; next }
+     shown && /^```/ { exit } grab { print > "magnitude.sh" } shown { print > "magnitude.want" }' "$source/README.md"
+mkdir -p examples && cp "$source/examples/signal.txt" examples/
+PATH=$(cd "$(dirname "$fftext")" && pwd):$PATH bash magnitude.sh >magnitude.got 2>&1
+if [ -s magnitude.want ] && cmp -s magnitude.got magnitude.want; then
+    echo "magnitude lines: passed"
+else
+    echo "FAIL magnitude_lines: got"; cat magnitude.got; echo "want"; cat magnitude.want 2>/dev/null
+    status=1
+fi
+exit "$status"
