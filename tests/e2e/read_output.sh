@@ -34,7 +34,7 @@ awk '/^```python/ { grab = 1; print "# ---- block"; next } grab && /^```/ { grab
     "$source/README.md" >"$work/blocks.py"
 cp "$source/examples/signal.txt" "$work/in.txt"
 cd "$work" || exit 1
-"$python" - "$found" <<'PYTHON'
+"$python" - "$found" "$source/docs/fftext.1" <<'PYTHON'
 import sys
 import numpy
 
@@ -88,6 +88,11 @@ if have_pandas:
 # within the nine printed digits (numpy's sums round differently).
 sign_block = [b for b in open("blocks.py").read().split("# ---- block\n") if "np.fft.fft" in b]
 check("sign_block", len(sign_block) == 1, "%d python blocks with np.fft.fft in the README" % len(sign_block))
+# The manual page holds the same lines, between .nf and .fi.
+manual = open(sys.argv[2]).read().split("\n.nf\n")
+manual_block = [part.split("\n.fi\n")[0] + "\n" for part in manual if "np.fft.fft" in part]
+check("manual_sign_block", sign_block and manual_block == sign_block,
+      "docs/fftext.1's numpy lines differ from the README's")
 if sign_block and data is not None and data.shape == (2048, 3):
     lines = {}
     exec(sign_block[0], lines)
