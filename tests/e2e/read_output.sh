@@ -34,7 +34,7 @@ awk '/^```python/ { grab = 1; print "# ---- block"; next } grab && /^```/ { grab
     "$source/README.md" >"$work/blocks.py"
 cp "$source/examples/signal.txt" "$work/in.txt"
 cd "$work" || exit 1
-"$python" - "$found" "$source/docs/fftext.1" <<'PYTHON'
+"$python" - "$found" "$source/docs/fftext.1" "$source/data/windows/README.txt" <<'PYTHON'
 import sys
 import numpy
 
@@ -93,6 +93,9 @@ manual = open(sys.argv[2]).read().split("\n.nf\n")
 manual_block = [part.split("\n.fi\n")[0] + "\n" for part in manual if "np.fft.fft" in part]
 check("manual_sign_block", sign_block and manual_block == sign_block,
       "docs/fftext.1's numpy lines differ from the README's")
+windows = open(sys.argv[3]).read()
+check("windows_sign_block", sign_block and "\n" + sign_block[0] in windows,
+      "data/windows/README.txt's numpy lines differ from the README's")
 if sign_block and data is not None and data.shape == (2048, 3):
     lines = {}
     exec(sign_block[0], lines)
