@@ -31,19 +31,18 @@ int run_transform() {
     const PathChar* input_path = dialog_mode ? ask_input_path() : argument(1);
     if (input_path == nullptr) return 0;
 
-    const std::string input_name = display_name(input_path);
     TextBuffer text;
     SampleArray samples;
     FailureMessage message = load_input_file(input_path, &text, &samples, workers);
     if (failed(message)) {
-        describe_file_failure(&message, input_name.c_str());
+        describe_file_failure(&message, display_name(input_path).c_str());
         return report(message, dialog_mode);
     }
 
     uint32_t count = 0;
     message = parse_samples(text, samples, &count, workers);
     if (failed(message)) {
-        describe_parse_failure(&message, input_name.c_str(), text, count);
+        describe_parse_failure(&message, display_name(input_path).c_str(), text, count);
         return report(message, dialog_mode);
     }
 
@@ -51,7 +50,7 @@ int run_transform() {
     const SamplePoint* points = reinterpret_cast<const SamplePoint*>(samples.values);
     message = check_step(points, count, &step);
     if (failed(message)) {
-        describe_step_failure(&message, input_name.c_str(), text, points, count, step);
+        describe_step_failure(&message, display_name(input_path).c_str(), text, points, count, step);
         return report(message, dialog_mode);
     }
 

@@ -2,8 +2,9 @@
 # deb_package.sh CPACK BUILD-DIR: builds the Debian package from a built tree
 # and checks it as a user gets it: its file list, its control fields, the
 # compressed and stripped files, the desktop entry, the program unpacked from
-# it (dpkg-deb -x) run on the example signal against the build's program, and
-# lintian with neither errors nor warnings.
+# it (dpkg-deb -x) run on the example signal against the build's program, an
+# install without the recommended packages (simulated), and lintian with
+# neither errors nor warnings.
 set -u
 if [ $# -ne 2 ] || [ ! -f "$2/CPackConfig.cmake" ]; then
     echo "usage: deb_package.sh CPACK BUILD-DIR" >&2
@@ -123,6 +124,16 @@ fi
 env -u DISPLAY "$root/usr/bin/fftext" </dev/null 2>"$work/usage" >/dev/null
 head -1 "$work/usage" | grep -qx 'usage: fftext INPUT OUTPUT' && grep -q 'man fftext' "$work/usage"
 check packed_usage $? "$(cat "$work/usage")"
+
+# The README's install for a machine without a desktop: with
+# --no-install-recommends the package comes without the dialog helpers and
+# their desktop (apt-get's simulation: nothing is installed).
+if command -v apt-get >/dev/null 2>&1; then
+    apt-get install --simulate --no-install-recommends "$deb" >"$work/apt" 2>&1
+    rc=$?
+    [ "$rc" = 0 ] && grep -q '^Inst fftext ' "$work/apt" && ! grep -qE '^Inst (zenity|kdialog|libgtk)' "$work/apt"
+    check no_recommends $? "apt-get exit $rc: $(grep -E '^(Inst|E:)' "$work/apt" | head -n 5)"
+fi
 
 if command -v lintian >/dev/null 2>&1; then
     lintian --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1
