@@ -68,7 +68,10 @@ done
 # The table. Each case: name, file contents (printf format), expected exit
 # code, expected message ("" for none), and for a written spectrum the
 # zero-frequency value S = dx * sum(y) that shows which samples were read.
+# NOTE: the Linux note after a run whose ordinates all read as 0 for want of a number.
+note='fftext: note: every ordinate read as 0: no number stood where the second column was expected (commas or semicolons between the columns?); fftext-import EXPORT DATA converts such a file'
 while IFS='|' read -r name text want_rc want_message want_zero; do
+    [ "$want_message" = NOTE ] && want_message=$note
     printf "$text" >"$work/$name.txt"
     run "$name.txt" "$name.out"
     zero=""
@@ -76,12 +79,12 @@ while IFS='|' read -r name text want_rc want_message want_zero; do
     [ "$rc" = "$want_rc" ] && [ "$message" = "$want_message" ] && [ "$zero" = "$want_zero" ]
     check "behaves_$name" $? "exit $rc '$message' S=$zero; want exit $want_rc '$want_message' S=$want_zero"
 done <<'CASES'
-commas|0.5,1\n1.5,2\n2.5,3\n3.5,4\n|1||0
-comma_space|0.5, 1\n1.5, 2\n2.5, 3\n3.5, 4\n|1||0
-semicolons|0.5;1\n1.5;2\n2.5;3\n3.5;4\n|1||0
+commas|0.5,1\n1.5,2\n2.5,3\n3.5,4\n|1|NOTE|0
+comma_space|0.5, 1\n1.5, 2\n2.5, 3\n3.5, 4\n|1|NOTE|0
+semicolons|0.5;1\n1.5;2\n2.5;3\n3.5;4\n|1|NOTE|0
 decimal_commas|0,001 1,5\n0,002 2,5\n0,003 3,5\n0,004 4,5\n|0|Error: Zero step in input data is invalid|
 decimal_commas_half_steps|0,5 1,5\n1,0 2,5\n1,5 3,5\n2,0 4,5\n|0|Error: Input data are not sorted or not equidistant|
-decimal_commas_whole_steps|0,0 1,5\n1,0 2,5\n2,0 3,5\n3,0 4,5\n|1||0
+decimal_commas_whole_steps|0,0 1,5\n1,0 2,5\n2,0 3,5\n3,0 4,5\n|1|NOTE|0
 decimal_comma_ordinate|0.5 1,5\n1.5 2,5\n2.5 3,5\n3.5 4,5\n|1||10
 header|time value\n0 1\n1 2\n2 3\n3 4\n|0|Error: Input data are not sorted or not equidistant|
 header_one_step_after_zero|time value\n1 1\n2 2\n3 3\n|1||6
