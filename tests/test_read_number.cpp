@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "input/input.h"
+#include "numbers/numbers.h"
 #include "support/bits.h"
 
 namespace {

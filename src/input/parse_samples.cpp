@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "input/input.h"
+#include "numbers/numbers.h"
 
 namespace {
 

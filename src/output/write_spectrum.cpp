@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/trig.h"
+#include "numbers/numbers.h"
 #include "output/output.h"
 
 namespace {

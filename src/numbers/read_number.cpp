@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "input/input.h"
+#include "numbers/numbers.h"
 
 namespace {
 
