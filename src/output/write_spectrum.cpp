@@ -241,10 +241,9 @@ bool write_rows_in_rounds(FileHandle file, RowBlock rows, int threads, ParallelR
     return write_blocks(file, round.previous, round.previous_count);
 }
 
-// The rows 1 ... N/2 - 1 of the spectrum `a`. False when a write failed.
-bool write_rows(FileHandle file, uint32_t N, double dx, const double* a, char* bytes, int threads,
-                ParallelRun run, uint32_t block_rows) {
-    const RowBlock rows{a, static_cast<double>(N) * dx, 1, N / 2u, bytes, 0};
+// `rows`, with their room at rows.bytes: on one thread in blocks of
+// `block_rows`, on several in rounds. False when a write failed.
+bool write_rows(FileHandle file, const RowBlock& rows, int threads, ParallelRun run, uint32_t block_rows) {
     if (threads == 1) return write_rows_serially(file, rows, block_rows);
     return write_rows_in_rounds(file, rows, threads, run);
 }
@@ -299,8 +298,9 @@ FailureMessage write_spectrum(const PathChar* path, uint32_t count, uint32_t N, 
     const char* head_end = write_zero_row(write_warnings(head, count, step), spectrum[0]);
     // A full disk must not pass for a complete spectrum: every write and the
     // close are checked, and whatever was written of the file goes.
+    const RowBlock rows{spectrum, static_cast<double>(N) * step.dx, 1, N / 2u, buffers, 0};
     const bool written = write_output(file, head, static_cast<size_t>(head_end - head)) &&
-                         write_rows(file, N, step.dx, spectrum, buffers, threads, workers.run, block_rows);
+                         write_rows(file, rows, threads, workers.run, block_rows);
     if (!written) {
         discard_output(file, path);
         return failure(kCaptionError, "WriteFile failed");
