@@ -30,9 +30,9 @@ double bin_magnitude(double re, double im);
 
 // write_spectrum formats the rows of an N-point spectrum in rounds of this
 // many (the last round may be shorter) and writes each round once it is
-// formatted; with several workers (up to 8 threads, from 32768 rows on),
-// while the next round is being formatted. Without memory for its buffers
-// it takes smaller rounds on one thread.
+// formatted; with several workers (kMostWriteThreads and kWriteThreadRows
+// in workers.h), while the next round is being formatted. Without memory for
+// its buffers it takes smaller rounds on one thread.
 uint32_t rows_per_round(uint32_t N, const Workers& workers);
 
 // Creates the file at `path` and writes the warnings and the spectrum rows,

@@ -21,13 +21,10 @@ constexpr size_t kLongestRow = 64;
 constexpr uint32_t kSerialBlockRows = 16384;
 constexpr uint32_t kBlockRows = 2048;
 constexpr uint32_t kRoundBlocksPerThread = 8;
-constexpr int kMostThreads = 8;
 // 4 MiB of room per round, however many threads.
 constexpr uint32_t kMostRoundBlocks = 32;
 // Without memory for the blocks, one small block on the stack does.
 constexpr uint32_t kFallbackRows = 1024;
-// Below this many rows a second thread costs more than it saves.
-constexpr uint32_t kParallelRows = 2 * kSerialBlockRows;
 
 const char kPaddingWarning[] =
     "%warning There are not 2^n data in the input file --> data were padded with an average value";
@@ -187,8 +184,8 @@ void run_round_part(void* context) {
 }
 
 int thread_count(uint32_t rows, const Workers& workers) {
-    if (rows < kParallelRows || workers.count < 2) return 1;
-    return workers.count < kMostThreads ? workers.count : kMostThreads;
+    if (rows < kWriteThreadRows || workers.count < 2) return 1;
+    return workers.count < kMostWriteThreads ? workers.count : kMostWriteThreads;
 }
 
 uint32_t round_blocks(int threads) {
@@ -223,7 +220,7 @@ bool write_rows_in_rounds(FileHandle file, RowBlock rows, int threads, ParallelR
     round.previous_count = 0;
     RoundPart writer{&round, true};
     RoundPart formatter{&round, false};
-    void* contexts[kMostThreads] = {&writer};
+    void* contexts[kMostWriteThreads] = {&writer};
     for (int i = 1; i < threads; ++i) contexts[i] = &formatter;
     int turn = 0;
     for (uint32_t first = rows.first; first < rows.last; turn ^= 1) {
