@@ -5,8 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "input/input.h"
-#include "output/output.h"
+#include "numbers/numbers.h"
 #include "plot/plot.h"
 
 namespace {

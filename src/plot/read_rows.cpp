@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "input/input.h"
+#include "numbers/numbers.h"
 #include "plot/plot.h"
 
 namespace {
