@@ -216,7 +216,11 @@ void set_log_bounds(SpectrumSummary* s) {
 
 void start_summary(const FrequencyRange& range, SpectrumSummary* summary) {
     std::memset(summary, 0, sizeof *summary);
-    summary->range = range;
+    // Field by field: the summary's padding stays zero, so that equal
+    // summaries have equal bytes.
+    summary->range.low = range.low;
+    summary->range.high = range.high;
+    summary->range.log = range.log;
     summary->one_column = !(range.high > range.low) || !std::isfinite(range.high) || !std::isfinite(range.low) ||
                           (range.log && !(range.low > 0.0));
     if (range.log && !summary->one_column) {
