@@ -156,8 +156,8 @@ TEST(PlotRows, LastFrequencyFromTheTail) {
 // The peak rule by brute force over the rows of a linear axis: a row in the
 // range, not at frequency 0, at least kPeakFactor times the median rounded
 // down to a power of two, above every row within kPeakWindow pixel columns
-// and every row of the nearest column holding rows beyond them on either side
-// (equal ones: the first wins).
+// and, on a side where they hold no row, every row of the nearest column
+// holding rows (equal ones: the first wins).
 struct TestRow {
     double frequency;
     double magnitude;
@@ -194,8 +194,8 @@ std::vector<std::string> slow_peaks(const std::vector<TestRow>& rows, double low
         long nearest_right = LONG_MAX;
         for (size_t q = 0; q < rows.size(); ++q) {
             const long d = column(rows[q].frequency);
-            if (d < c - kPeakWindow) nearest_left = std::max(nearest_left, d);
-            if (d > c + kPeakWindow) nearest_right = std::min(nearest_right, d);
+            if (d < c) nearest_left = std::max(nearest_left, d);
+            if (d > c) nearest_right = std::min(nearest_right, d);
         }
         bool peak = true;
         for (size_t q = 0; q < rows.size() && peak; ++q) {

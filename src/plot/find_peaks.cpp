@@ -28,16 +28,20 @@ double peak_threshold(const SpectrumSummary& s) {
 }
 
 // No row within the window ranks above the candidate in column `index`: the
-// columns within kPeakWindow, and the nearest non-empty column beyond them on
-// either side (the neighbouring rows where columns hold less than a row).
+// columns within kPeakWindow; on a side where they hold no row, the nearest
+// column holding rows beyond them (the neighbouring rows, where rows lie
+// farther apart than the window).
 bool is_peak(const SpectrumSummary& s, int index) {
     const RowPoint& candidate = s.columns[index].high;
     for (int direction : {-1, 1}) {
+        bool side_empty = true;
         for (int d = index + direction; d >= 0 && d < kSummaryColumns; d += direction) {
             const bool within = (d - index) * direction <= kPeakWindow;
+            if (!within && !side_empty) break;
             if (s.columns[d].count == 0) continue;
             if (ranks_above(s.columns[d].high, candidate)) return false;
             if (!within) break;
+            side_empty = false;
         }
     }
     return true;

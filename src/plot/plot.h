@@ -21,11 +21,12 @@ constexpr int kMaxWarningBytes = 120;
 constexpr int kExponentBins = 2098;
 constexpr int kExponentBias = 1074;
 
-// The peaks: a row is a peak when it is the largest of the rows within
-// kPeakWindow pixel columns on either side and of its next rows on either
-// side (of equal ones the first), its frequency is not 0, and its magnitude is
-// at least kPeakFactor times the drawn rows' median rounded down to a power of
-// two. The window also looks at the rows just outside the drawn range.
+// The peaks: a row is a peak when its frequency is not 0, its magnitude is
+// at least kPeakFactor times the drawn rows' median rounded down to a power
+// of two, and it is the largest (of equal ones the first) of the rows within
+// kPeakWindow pixel columns on either side; on a side where those columns
+// hold no row, also of the rows of the nearest column holding rows. The window
+// also takes in the rows just outside the drawn range.
 constexpr int kPeakWindow = 8;
 constexpr double kPeakFactor = 16.0;
 constexpr int kMaxPeaks = 100;
