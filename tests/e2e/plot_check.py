@@ -86,7 +86,7 @@ def tones(path):
         t = k / rate
         value = (math.sin(2 * math.pi * 100 * t) + 0.6 * math.sin(2 * math.pi * 106 * t + 1.0)
                  + 0.8 * math.sin(2 * math.pi * 300.1 * t + 2.0) + 0.02 * (((k * 7919) % 1000) / 500.0 - 1))
-        lines.append("%.6f\t%.9f\n" % (t, value))
+        lines.append("%.10f\t%.9f\n" % (t, value))
     with open(path, "w") as f:
         f.write("".join(lines))
 
@@ -130,7 +130,7 @@ def check_envelope(svg, spectrum, low, high, scale):
     (left, top, width, height), points = magnitude_points(svg)
     root = ET.parse(svg).getroot()
     axis_high = max(float(t.text) for t in root.iter(SVG + "text")
-                    if t.get("x") == str(left - 7).rstrip("0").rstrip(".") and t.text)
+                    if t.get("x") == "%d" % (left - 7) and float(t.get("y")) < top + height + 8)
     if scale == "log":
         span = math.log10(high) - math.log10(low)
         fraction = lambda f: (math.log10(f) - math.log10(low)) / span if f > 0 else 0.0
