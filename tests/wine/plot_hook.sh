@@ -22,11 +22,23 @@ plot_message() {
 }
 
 run_plot() {
-    local log=$plot_logs/relay.log paths=0 argument
-    for argument in "$@"; do [[ $argument == --* ]] || paths=$((paths + 1)); done
+    local log=$plot_logs/relay.log paths=0 argument value=0 options=1
+    for argument in "$@"; do
+        if [ "$value" = 1 ]; then
+            value=0
+        elif [ "$options" = 1 ] && [ "$argument" = -- ]; then
+            options=0
+        elif [ "$options" = 1 ] && [[ $argument == --* ]]; then
+            [[ $argument == --from || $argument == --to || $argument == --peaks ]] && value=1
+        else
+            paths=$((paths + 1))
+        fi
+    done
     (cd "$work" && wine_cli "$log" "$PROGRAM" "$@")
     RC=$?
     MESSAGE=$(plot_message "$log")
+    # Standard output as the table reads it (text mode: CR LF line ends).
+    cp "$log.stdout" "$work/stdout"
     local opened
     opened=$(relay_calls "$log" shell32.ShellExecuteW)
     if [ "$paths" = 2 ] && [ -n "$opened" ]; then
