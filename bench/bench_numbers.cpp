@@ -14,7 +14,7 @@
 #include "fast_float/fast_float.h"
 #include "input/input.h"
 #include "output/output.h"
-#include "platform/processors.h"
+#include "os/os.h"
 
 namespace {
 

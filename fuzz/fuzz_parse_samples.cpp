@@ -12,7 +12,7 @@
 
 #include "checks.h"
 #include "input/input.h"
-#include "platform/processors.h"
+#include "os/os.h"
 
 namespace {
 

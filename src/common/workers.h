@@ -3,6 +3,12 @@
 // system how many processors there are.
 #pragma once
 
+// Reading the input: a file of this many bytes or more is read (or its
+// buffer made present) in pieces on up to kMostReadThreads threads; below it
+// one read is quicker than starting threads.
+const unsigned kReadThreadBytes = 16u << 20;
+const int kMostReadThreads = 8;
+
 // Runs task(contexts[i]) for i = 0 ... count - 1 and returns when all are
 // done; the caller's thread takes the first.
 typedef void (*ParallelRun)(void (*task)(void*), void* const* contexts, int count);

@@ -92,47 +92,47 @@ constexpr int kGoOn = -1;
 int read_command_line(CommandLine* line) {
     *line = CommandLine{PlotOptions{false, false, false, 3}, false, false, 0.0, 0.0, false, {nullptr, nullptr}, 0};
     bool options_end = false;
-    const int count = plot_argument_count();
+    const int count = argument_count();
     for (int i = 1; i < count; ++i) {
-        const PathChar* argument = plot_argument(i);
+        const PathChar* word = argument(i);
         const bool has_value = i + 1 < count;
-        const bool option = !options_end && argument[0] == '-' && argument[1] == '-';
+        const bool option = !options_end && word[0] == '-' && word[1] == '-';
         if (!option) {
             if (line->path_count == 2) {
                 show_failure(kUsage);
                 return 2;
             }
-            line->paths[line->path_count++] = argument;
-        } else if (argument_is(argument, "--")) {
+            line->paths[line->path_count++] = word;
+        } else if (argument_is(word, "--")) {
             options_end = true;
-        } else if (argument_is(argument, "--help")) {
+        } else if (argument_is(word, "--help")) {
             print(std::string(kUsage) + "\n\n" + kHelp);
             return 0;
-        } else if (argument_is(argument, "--version")) {
+        } else if (argument_is(word, "--version")) {
             print("fftext-plot " FFTEXT_VERSION "\n");
             return 0;
-        } else if (argument_is(argument, "--linear")) {
+        } else if (argument_is(word, "--linear")) {
             line->options.linear = true;
-        } else if (argument_is(argument, "--phase")) {
+        } else if (argument_is(word, "--phase")) {
             line->options.phase = true;
-        } else if (argument_is(argument, "--log-frequency")) {
+        } else if (argument_is(word, "--log-frequency")) {
             line->options.log_frequency = true;
-        } else if (argument_is(argument, "--from") || argument_is(argument, "--to")) {
-            const bool from = argument_is(argument, "--from");
+        } else if (argument_is(word, "--from") || argument_is(word, "--to")) {
+            const bool from = argument_is(word, "--from");
             double* value = from ? &line->from : &line->to;
-            if (!has_value || !read_frequency(plot_argument(++i), value)) {
-                show_failure(display_name(argument) + " needs a finite number\n" + kUsage);
+            if (!has_value || !read_frequency(argument(++i), value)) {
+                show_failure(display_name(word) + " needs a finite number\n" + kUsage);
                 return 2;
             }
             (from ? line->has_from : line->has_to) = true;
-        } else if (argument_is(argument, "--peaks")) {
-            if (!has_value || !read_count(plot_argument(++i), &line->options.peaks)) {
+        } else if (argument_is(word, "--peaks")) {
+            if (!has_value || !read_count(argument(++i), &line->options.peaks)) {
                 show_failure(std::string("--peaks needs a whole number from 0 to 100\n") + kUsage);
                 return 2;
             }
             line->print_peaks = true;
         } else {
-            show_failure("unknown option " + display_name(argument) + "\n" + kUsage);
+            show_failure("unknown option " + display_name(word) + "\n" + kUsage);
             return 2;
         }
     }
@@ -149,12 +149,12 @@ int read_command_line(CommandLine* line) {
 
 // SPECTRUM with its extension (if any) replaced by ".svg"; ".svg" added when
 // that would name the spectrum itself.
-PlotPath picture_beside(const PlotPath& spectrum) {
+Path picture_beside(const Path& spectrum) {
     size_t name = spectrum.size();
     while (name > 0 && !is_path_separator(spectrum[name - 1])) --name;
     const size_t dot = spectrum.rfind(static_cast<PathChar>('.'));
-    const bool has_extension = dot != PlotPath::npos && dot > name;
-    PlotPath picture = has_extension ? spectrum.substr(0, dot) : spectrum;
+    const bool has_extension = dot != Path::npos && dot > name;
+    Path picture = has_extension ? spectrum.substr(0, dot) : spectrum;
     for (const char* p = ".svg"; *p != '\0'; ++p) picture += static_cast<PathChar>(*p);
     if (picture == spectrum) {
         picture = spectrum;
@@ -187,8 +187,8 @@ std::string title_of(const std::string& path) {
 double last_frequency(FileHandle file, uint64_t size) {
     char tail[kTailBytes + 1];
     const uint64_t offset = (size > kTailBytes) ? size - kTailBytes : 0;
-    uint32_t got = 0;
-    if (!read_spectrum_at(file, offset, tail, static_cast<uint32_t>(size - offset), &got)) return 0.0;
+    size_t got = 0;
+    if (!read_at(file, offset, tail, static_cast<size_t>(size - offset), &got)) return 0.0;
     tail[got] = '\0';
     double frequency = 0.0;
     find_last_frequency(tail, got, offset == 0, &frequency);
@@ -200,8 +200,8 @@ double last_frequency(FileHandle file, uint64_t size) {
 double first_positive_frequency(FileHandle file, uint64_t size) {
     char head[kTailBytes + 1];
     const uint32_t wanted = (size > kTailBytes) ? kTailBytes : static_cast<uint32_t>(size);
-    uint32_t got = 0;
-    if (!read_spectrum_at(file, 0, head, wanted, &got)) return 0.0;
+    size_t got = 0;
+    if (!read_at(file, 0, head, wanted, &got)) return 0.0;
     head[got] = '\0';
     double frequency = 0.0;
     find_first_positive_frequency(head, got, &frequency);
@@ -234,13 +234,13 @@ bool read_rows(FileHandle file, const std::string& name, SpectrumSummary* summar
     uint64_t offset = 0;
     uint32_t kept = 0;  // an unfinished line carried over to the block's start
     for (;;) {
-        uint32_t got = 0;
-        if (!read_spectrum_at(file, offset, block + kept, kBlockBytes - kept, &got)) {
+        size_t got = 0;
+        if (!read_at(file, offset, block + kept, kBlockBytes - kept, &got)) {
             *message = name + ": cannot read the file";
             return false;
         }
         offset += got;
-        const uint32_t filled = kept + got;
+        const uint32_t filled = kept + static_cast<uint32_t>(got);
         const bool at_end = got < kBlockBytes - kept;
         const char* end = block + filled;
         if (at_end) {
@@ -260,6 +260,18 @@ bool read_rows(FileHandle file, const std::string& name, SpectrumSummary* summar
     }
 }
 
+// Writes the picture beside its destination and renames it into place; on
+// a failure nothing is left behind and what was there is untouched.
+bool write_picture(const PathChar* path, const std::string& bytes) {
+    BesideFile beside;
+    if (!create_beside(path, NewFileRights::usual, &beside)) return false;
+    if (!write_all(beside.file, bytes.data(), bytes.size())) {
+        abandon_beside(&beside);
+        return false;
+    }
+    return commit_beside(&beside, true);
+}
+
 // "from 0 to 500" with the numbers as the spectrum writes them.
 std::string from_to(double low, double high) {
     char text[32];
@@ -271,12 +283,12 @@ bool summarize_spectrum(const PathChar* path, const CommandLine& line, SpectrumS
                         std::string* message) {
     const std::string name = display_name(path);
     FileHandle file;
-    if (!open_spectrum(path, &file)) {
+    if (!open_for_reading(path, &file)) {
         *message = name + ": cannot open the file";
         return false;
     }
     uint64_t size = 0;
-    bool read = spectrum_size(file, &size);
+    bool read = file_size(file, &size);
     if (!read) *message = name + ": cannot read the file";
     if (read && size == 0) {
         *message = name + ": empty file";
@@ -286,7 +298,7 @@ bool summarize_spectrum(const PathChar* path, const CommandLine& line, SpectrumS
         start_summary(range_of(line, file, size), summary);
         read = read_rows(file, name, summary, message);
     }
-    close_spectrum(file);
+    close_file(file);
     if (read && summary->rows == 0) {
         *message = name + ": no spectrum rows";
         read = false;
@@ -320,7 +332,7 @@ int run_plot() {
     const int code = read_command_line(&line);
     if (code != kGoOn) return code;
     const PathChar** paths = line.paths;
-    PlotPath chosen;
+    Path chosen;
     if (line.path_count == 0) {
         if (!has_open_dialog()) {
             show_failure(kUsage);
@@ -340,7 +352,7 @@ int run_plot() {
         show_failure(message);
         return 1;
     }
-    const PlotPath picture = (line.path_count == 2) ? PlotPath(paths[1]) : picture_beside(paths[0]);
+    const Path picture = (line.path_count == 2) ? Path(paths[1]) : picture_beside(paths[0]);
     const std::string svg = draw_picture(*summary, line.options, title_of(display_name(paths[0])));
     if (!write_picture(picture.c_str(), svg)) {
         show_failure(display_name(picture.c_str()) + ": cannot write the picture");
