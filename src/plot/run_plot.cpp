@@ -66,6 +66,39 @@ void print(const std::string& text) {
     std::fflush(stdout);
 }
 
+Path with_svg(Path path) {
+    for (const char* p = ".svg"; *p != '\0'; ++p) path += static_cast<PathChar>(*p);
+    return path;
+}
+
+// SPECTRUM with its extension (if any) replaced by ".svg".
+Path picture_beside(const Path& spectrum) {
+    size_t name = spectrum.size();
+    while (name > 0 && !is_path_separator(spectrum[name - 1])) --name;
+    const size_t dot = spectrum.rfind(static_cast<PathChar>('.'));
+    const bool has_extension = dot != Path::npos && dot > name;
+    return with_svg(has_extension ? spectrum.substr(0, dot) : spectrum);
+}
+
+// The name ends in ".svg" in any case of its letters.
+bool ends_in_svg(const PathChar* path) {
+    size_t length = 0;
+    while (path[length] != 0) ++length;
+    if (length < 4) return false;
+    const PathChar* end = path + length - 4;
+    for (int i = 0; i < 4; ++i) {
+        const PathChar c = (end[i] >= 'A' && end[i] <= 'Z') ? static_cast<PathChar>(end[i] + ('a' - 'A')) : end[i];
+        if (c != static_cast<PathChar>(".svg"[i])) return false;
+    }
+    return true;
+}
+
+// `path` reaches the spectrum, whatever its spelling (case, "..", links).
+bool is_the_spectrum(const PathChar* path, const FileIdentity& spectrum) {
+    FileIdentity identity;
+    return identity_of_path(path, &identity) && same_file(identity, spectrum);
+}
+
 // A finite number in the reader's syntax, the whole argument.
 bool read_frequency(const PathChar* argument, double* value) {
     const std::string text = display_name(argument);
@@ -136,6 +169,10 @@ int read_command_line(CommandLine* line) {
             return 2;
         }
     }
+    if (line->path_count == 2 && !ends_in_svg(line->paths[1])) {
+        show_failure(display_name(line->paths[1]) + ": the picture's name must end in .svg\n" + kUsage);
+        return 2;
+    }
     if (line->has_from && line->has_to && !(line->from < line->to)) {
         show_failure(std::string("--from must be below --to\n") + kUsage);
         return 2;
@@ -145,22 +182,6 @@ int read_command_line(CommandLine* line) {
         return 2;
     }
     return kGoOn;
-}
-
-// SPECTRUM with its extension (if any) replaced by ".svg"; ".svg" added when
-// that would name the spectrum itself.
-Path picture_beside(const Path& spectrum) {
-    size_t name = spectrum.size();
-    while (name > 0 && !is_path_separator(spectrum[name - 1])) --name;
-    const size_t dot = spectrum.rfind(static_cast<PathChar>('.'));
-    const bool has_extension = dot != Path::npos && dot > name;
-    Path picture = has_extension ? spectrum.substr(0, dot) : spectrum;
-    for (const char* p = ".svg"; *p != '\0'; ++p) picture += static_cast<PathChar>(*p);
-    if (picture == spectrum) {
-        picture = spectrum;
-        for (const char* p = ".svg"; *p != '\0'; ++p) picture += static_cast<PathChar>(*p);
-    }
-    return picture;
 }
 
 // The file's name without its folders, as valid UTF-8 without control
@@ -280,7 +301,7 @@ std::string from_to(double low, double high) {
 }
 
 bool summarize_spectrum(const PathChar* path, const CommandLine& line, SpectrumSummary* summary,
-                        std::string* message) {
+                        FileIdentity* identity, std::string* message) {
     const std::string name = display_name(path);
     FileHandle file;
     if (!open_for_reading(path, &file)) {
@@ -288,7 +309,7 @@ bool summarize_spectrum(const PathChar* path, const CommandLine& line, SpectrumS
         return false;
     }
     uint64_t size = 0;
-    bool read = file_size(file, &size);
+    bool read = file_size(file, &size) && identity_of(file, identity);
     if (!read) *message = name + ": cannot read the file";
     if (read && size == 0) {
         *message = name + ": empty file";
@@ -348,11 +369,21 @@ int run_plot() {
         show_failure("out of memory");
         return 1;
     }
-    if (!summarize_spectrum(paths[0], line, summary.get(), &message)) {
+    FileIdentity spectrum;
+    if (!summarize_spectrum(paths[0], line, summary.get(), &spectrum, &message)) {
         show_failure(message);
         return 1;
     }
-    const Path picture = (line.path_count == 2) ? Path(paths[1]) : picture_beside(paths[0]);
+    // The picture never replaces the spectrum: a derived name that reaches it
+    // becomes the spectrum's whole name with ".svg" added; a PICTURE that
+    // reaches it is refused.
+    Path picture = (line.path_count == 2) ? Path(paths[1]) : picture_beside(paths[0]);
+    if (line.path_count < 2 && is_the_spectrum(picture.c_str(), spectrum)) picture = with_svg(paths[0]);
+    if (is_the_spectrum(picture.c_str(), spectrum)) {
+        show_failure(display_name(picture.c_str()) + " is the spectrum " + display_name(paths[0]) +
+                     " under another name: the picture would replace it");
+        return 2;
+    }
     const std::string svg = draw_picture(*summary, line.options, title_of(display_name(paths[0])));
     if (!write_picture(picture.c_str(), svg)) {
         show_failure(display_name(picture.c_str()) + ": cannot write the picture");
@@ -360,9 +391,9 @@ int run_plot() {
     }
     if (line.print_peaks) print_peaks(*summary, line.options.peaks);
     // A file dropped on the program (or chosen in the dialog): show the result.
+    // The picture is written whether or not a viewer shows it.
     if (line.path_count < 2 && !open_picture(picture.c_str())) {
-        show_failure(display_name(picture.c_str()) + ": the picture was written but could not be opened");
-        return 1;
+        show_failure("The picture was written to " + display_name(picture.c_str()) + " but no program could open it.");
     }
     return 0;
 }

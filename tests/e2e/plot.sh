@@ -198,6 +198,20 @@ expect_picture nothing_finite nothing.svg nothing.txt nothing.svg &&
 cp "$work/one.txt" "$work/--odd.txt"
 expect_picture options_end --odd.svg -- --odd.txt
 
+# ---- The spectrum is never replaced.
+
+# A spectrum whose derived picture name is its own: the picture takes the
+# whole name and ".svg".
+cp "$work/one.txt" "$work/own.svg"
+expect_picture own_name own.svg.svg own.svg && { cmp -s "$work/own.svg" "$work/one.txt" && pass || fail own_name "spectrum changed"; }
+cp "$work/one.txt" "$work/kept-spectrum.svg"
+mkdir -p "$work/sub"
+for spelling in ./kept-spectrum.svg sub/../kept-spectrum.svg; do
+    expect_failure "same_file $spelling" 2 "$spelling is the spectrum kept-spectrum.svg under another name: the picture would replace it" \
+        kept-spectrum.svg "$spelling"
+done
+cmp -s "$work/kept-spectrum.svg" "$work/one.txt" && pass || fail same_file "the spectrum was changed"
+
 # ---- Failures.
 
 expect_failure empty_range 1 "tones.txt: no rows from 600 to 700 (the spectrum's rows go from 0 to 511.75)" --from 600 --to 700 tones.txt x.svg
@@ -245,6 +259,16 @@ $usage" --peaks 101 one.txt
 $usage" --from 5 --to 5 one.txt
     expect_failure log_from_zero 2 "--log-frequency needs --from above 0
 $usage" --log-frequency --from 0 one.txt
+    expect_failure not_svg 2 "one.txt: the picture's name must end in .svg
+$usage" one-copy.txt one.txt
+    [ "$(cat "$work/one.txt")" = "$(printf '0\t2.5\t0\r')" ] && pass ||
+        fail not_svg "the second spectrum was changed"
+    # A link to the spectrum, as PICTURE.
+    ln -s kept-spectrum.svg "$work/link.svg"
+    expect_failure link 2 "link.svg is the spectrum kept-spectrum.svg under another name: the picture would replace it" \
+        kept-spectrum.svg link.svg
+    cmp -s "$work/kept-spectrum.svg" "$work/one.txt" && [ -L "$work/link.svg" ] && pass || fail link "the spectrum or the link was changed"
+    rm -f "$work/link.svg"
     run_plot --version
     [ "$RC" = 0 ] && [ "$(cat "$work/stdout")" = "fftext-plot $(sed -n 's/^project(fftext VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")" ] &&
         pass || fail version "exit code $RC, '$(cat "$work/stdout")'"
