@@ -118,10 +118,11 @@ bool read_count(const PathChar* argument, int* count) {
     return digits > 0 && *count <= kMaxPeaks;
 }
 
-// Reads the arguments into *line; kGoOn, or the exit code once the message,
-// the help or the version is given.
+// What read_command_line returns when the run goes on.
 constexpr int kGoOn = -1;
 
+// Reads the arguments into *line; kGoOn, or the exit code once the message,
+// the help or the version is given.
 int read_command_line(CommandLine* line) {
     *line = CommandLine{PlotOptions{false, false, false, 3}, false, false, 0.0, 0.0, false, {nullptr, nullptr}, 0};
     bool options_end = false;
