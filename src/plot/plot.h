@@ -65,7 +65,8 @@ struct FrequencyRange {
 struct RowPoint {
     double frequency;
     double value;
-    uint32_t row;  // 0-based among all rows, to keep the points in file order
+    uint64_t row;  // 0-based among all rows, to keep the points in file order
+                   // (64 bits: no padding, so equal summaries have equal bytes)
 };
 
 // The rows of one pixel column. count == 0: no row fell in it. Outside the
