@@ -276,28 +276,4 @@ TEST(PlotPeaks, AgreeWithTheRuleByBruteForce) {
     }
 }
 
-// A log axis: the columns found by stepping through the bounds are those of
-// the formula, and the row at frequency 0 falls before the drawn range.
-TEST(PlotRows, LogColumnsFollowTheFormula) {
-    std::string text;
-    for (int k = 0; k < 5000; ++k) text += std::to_string(k) + "\t1\t0\n";
-    std::unique_ptr<SpectrumSummary> s(new SpectrumSummary);
-    start_summary(FrequencyRange{1.0, 4999.0, true}, s.get());
-    ASSERT_EQ(add_lines(text.c_str(), text.c_str() + text.size(), s.get()).fault, RowFault::none);
-    EXPECT_EQ(s->columns[0].count, 1u);  // frequency 0
-    EXPECT_EQ(s->in_range, 4999u);
-    uint32_t counted = 0;
-    for (int i = 0; i < kPlotColumns; ++i) {
-        const ColumnExtremes& column = s->columns[kFirstDrawnColumn + i];
-        counted += column.count;
-        if (column.count == 0) continue;
-        for (const RowPoint& p : {column.low, column.high}) {
-            const double x = (std::log10(p.frequency) / std::log10(4999.0)) * kPlotColumns;
-            EXPECT_GE(x, i - 1e-9) << p.frequency;
-            EXPECT_LT(x, (i == kPlotColumns - 1) ? kPlotColumns + 1e-9 : i + 1 + 1e-9) << p.frequency;
-        }
-    }
-    EXPECT_EQ(counted, 4999u);
-}
-
 }  // namespace
