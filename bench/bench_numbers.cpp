@@ -13,7 +13,7 @@
 
 #include "fast_float/fast_float.h"
 #include "input/input.h"
-#include "output/output.h"
+#include "numbers/numbers.h"
 #include "os/os.h"
 
 namespace {

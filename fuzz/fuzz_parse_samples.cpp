@@ -12,6 +12,7 @@
 
 #include "checks.h"
 #include "input/input.h"
+#include "numbers/numbers.h"
 #include "os/os.h"
 
 namespace {

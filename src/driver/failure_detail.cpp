@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "output/output.h"
+#include "numbers/numbers.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "driver/missing_ordinates.h"
 
-#include "input/input.h"
+#include "numbers/numbers.h"
 
 const char kMissingOrdinatesNote[] =
     "every ordinate read as 0: no number stood where the second column was expected (commas or "

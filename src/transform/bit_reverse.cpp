@@ -70,7 +70,7 @@ void bit_reverse_part(double* z, uint32_t M, uint32_t part, uint32_t parts) {
     for (uint32_t a = 0; a < side; ++a) {
         rev[a] = reversed_bits(a, q);
     }
-    WorkerRoom& room = worker_room(part % kMostTransformThreads);
+    WorkerRoom& room = worker_room(part % static_cast<uint32_t>(kMostTransformThreads));
     double* tile = room.permute.tile;
     double* partner = room.permute.partner;
     uint32_t turn = 0;

@@ -171,9 +171,8 @@ void parallel_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vect
                        const Workers& workers) {
     uint32_t M = N / 2;
     uint32_t half = M / 2;
-    uint32_t threads = workers.count < static_cast<int>(kMostTransformThreads)
-                           ? static_cast<uint32_t>(workers.count)
-                           : kMostTransformThreads;
+    const int most = kMostTransformThreads;
+    uint32_t threads = static_cast<uint32_t>(workers.count < most ? workers.count : most);
     Sweep plan[kMostSweeps];
     Sweep last = plan[plan_sweeps(M, kBlock, plan) - 1];
     uint32_t pieces = static_cast<uint32_t>(last.h / kChunk);

@@ -198,9 +198,7 @@ void avx_split_and_rotate(const double* z, double* a, const PairRange& pairs, Ro
 // phases of a run use a room one after another, so their tables share it.
 // One transform runs at a time in a process.
 
-// The most threads one transform runs at once (parallel_spectrum.cpp): more
-// would only contend for the memory bus.
-const uint32_t kMostTransformThreads = 16;
+// kMostTransformThreads (workers.h): the most threads one transform runs at once.
 
 // bit_reverse's tiles: 2^kTileBits rows of as many values.
 const uint32_t kTileBits = 6;
