@@ -3,7 +3,9 @@
 // the export. A conversion must either fail with a message or write rows of
 // two tab-separated numbers that read back as finite doubles, and converting
 // what it wrote once more must give the same bytes.
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "checks.h"

@@ -3,6 +3,7 @@
 // boundary cases of cells.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>

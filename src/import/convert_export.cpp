@@ -231,7 +231,7 @@ void format_batch(Formatter* formatter, const Batch& batch) {
         if (index > 0 && !(x > formatter->previous)) add_line(&formatter->result->going_back, row.line);
         formatter->previous = x;
         if (index % kChunkValues == 0) formatter->abscissae.emplace_back(new double[kChunkValues]);
-        formatter->abscissae.back()[index % kChunkValues] = x;
+        formatter->abscissae.back()[static_cast<size_t>(index % kChunkValues)] = x;
         if (index == 0 || row.line != formatter->last_line + 1) {
             if (formatter->jumps.size() < kMostLineJumps) {
                 formatter->jumps.push_back(LineJump{index, row.line});
@@ -268,7 +268,7 @@ uint64_t line_of_row(const Formatter& formatter, uint64_t index) {
 }
 
 double abscissa(const Formatter& formatter, uint64_t index) {
-    return formatter.abscissae[index / kChunkValues][index % kChunkValues];
+    return formatter.abscissae[static_cast<size_t>(index / kChunkValues)][static_cast<size_t>(index % kChunkValues)];
 }
 
 // fftext's own test: every interval within 1 % of the mean step.
