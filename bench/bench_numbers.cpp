@@ -13,8 +13,8 @@
 
 #include "fast_float/fast_float.h"
 #include "input/input.h"
-#include "output/output.h"
-#include "platform/processors.h"
+#include "numbers/numbers.h"
+#include "os/os.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include <random>
 #include <vector>
 
-#include "platform/processors.h"
+#include "os/os.h"
 #include "support/reference_transform.h"
 #include "transform/passes.h"
 #include "transform/transform.h"

@@ -32,16 +32,30 @@ def timed(command, want):
         sys.exit("%s: exit code %d" % (" ".join(command), code))
     return elapsed
 
-times = {"fftext (writes the spectrum)": [], "fftext-plot (draws it)": []}
+# The drawings timed: the default, ten peaks printed, a range on a log axis.
+draws = {
+    "fftext-plot (draws it)": [],
+    "fftext-plot --peaks 10": ["--peaks", "10"],
+    "fftext-plot --from 1000 --to 200000 --log-frequency --peaks 10": ["--from", "1000", "--to", "200000", "--log-frequency", "--peaks", "10"],
+}
+times = {"fftext (writes the spectrum)": []}
+times.update({name: [] for name in draws})
 for run in range(runs + 1):  # the first round warms the page cache and is not counted
     for path in (spectrum, picture):
         if os.path.exists(path):
             os.remove(path)
     write = timed([os.path.join(build, "fftext"), samples, spectrum], 1)  # 1: spectrum written
-    draw = timed([os.path.join(build, "fftext-plot"), spectrum, picture], 0)
     if run > 0:
         times["fftext (writes the spectrum)"].append(write)
-        times["fftext-plot (draws it)"].append(draw)
+    for name, options in draws.items():
+        with open(os.devnull, "w") as quiet:
+            start = time.perf_counter()
+            code = subprocess.call([os.path.join(build, "fftext-plot")] + options + [spectrum, picture], stdout=quiet)
+            draw = time.perf_counter() - start
+        if code != 0:
+            sys.exit("fftext-plot %s: exit code %d" % (" ".join(options), code))
+        if run > 0:
+            times[name].append(draw)
 print("spectrum %d bytes, picture %d bytes" % (os.path.getsize(spectrum), os.path.getsize(picture)))
 print()
 print("| program | median s | min–max s |")

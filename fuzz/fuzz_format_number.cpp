@@ -18,8 +18,7 @@
 #include <string>
 
 #include "checks.h"
-#include "input/input.h"
-#include "output/output.h"
+#include "numbers/numbers.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "checks.h"
 #include "import/import.h"
-#include "input/input.h"
+#include "numbers/numbers.h"
 
 namespace {
 

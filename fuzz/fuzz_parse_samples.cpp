@@ -12,7 +12,8 @@
 
 #include "checks.h"
 #include "input/input.h"
-#include "platform/processors.h"
+#include "numbers/numbers.h"
+#include "os/os.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "checks.h"
-#include "input/input.h"
+#include "numbers/numbers.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "checks.h"
 #include "platform/platform.h"
-#include "platform/processors.h"
+#include "os/os.h"
 
 namespace {
 

@@ -16,7 +16,6 @@ if [ "$status" != 1 ]; then
     exit 1
 fi
 echo
-echo "Spectrum of examples/signal.txt written to $output; its strongest rows:"
-grep -v '^%' "$output" | sort -t "$(printf '\t')" -k2,2 -g -r | head -n 4
-build/example/fftext-plot "$output"
-echo "Its picture: build/example-spectrum.svg"
+echo "Spectrum of examples/signal.txt written to $output; its peaks (frequency, magnitude):"
+build/example/fftext-plot --peaks 4 "$output"
+echo "Its picture, the peaks marked: build/example-spectrum.svg"

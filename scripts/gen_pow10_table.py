@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes src/output/pow10_table.h: the 64 leading bits of every power of ten
+"""Writes src/numbers/pow10_table.h: the 64 leading bits of every power of ten
 format_number scales by, and the two exponent estimates it indexes them with.
 
 format_number scales a double v by 10^k, k = p - 1 - e, for 1 <= p <= 9
@@ -25,7 +25,7 @@ SMALLEST_BINARY_EXPONENT = -1074
 LARGEST_BINARY_EXPONENT = 1023
 
 OUTPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                      "..", "src", "output", "pow10_table.h")
+                      "..", "src", "numbers", "pow10_table.h")
 
 
 def floor_log2_pow10(k):

@@ -12,7 +12,7 @@
 #include <random>
 #include <string>
 
-#include "output/output.h"
+#include "numbers/numbers.h"
 #include "support/exact_format.h"
 
 namespace {

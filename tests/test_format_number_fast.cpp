@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "output/output.h"
-#include "output/pow10_table.h"
-#include "output/wide_multiply.h"
+#include "numbers/numbers.h"
+#include "numbers/pow10_table.h"
+#include "numbers/wide_multiply.h"
 #include "support/bits.h"
 #include "support/exact_format.h"
 

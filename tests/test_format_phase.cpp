@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/trig.h"
+#include "numbers/numbers.h"
 #include "output/output.h"
 
 namespace {

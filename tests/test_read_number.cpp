@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "input/input.h"
+#include "numbers/numbers.h"
 #include "support/bits.h"
 
 namespace {
@@ -167,6 +167,10 @@ TEST(ReadNumberTest, LongDigitStrings) {
         expect_whole(half_ulp + tip, 0x1.0000000000001p+0);
         expect_whole(half_ulp.substr(0, 54) + "4" + std::string(zeros, '9'), 1.0);
         expect_whole(max_half + "." + tip, kInf);
+        // The point after the 800th digit, the tipping digit past it.
+        const std::string wide_half = "1" + half_ulp.substr(2) + std::string(900, '0');
+        expect_whole(wide_half + "." + tip + "d-953", 0x1.0000000000001p+0);
+        expect_whole(wide_half + "." + std::string(zeros, '0') + "e-953", 1.0);
         expect_whole(under_max_half + std::string(zeros, '9'), 0x1.fffffffffffffp+1023);
     }
 
@@ -288,8 +292,8 @@ struct ShapeGroup {
     std::vector<const char*> texts;
 };
 
-// The one-pass route for short numbers hands over to the digit array at its
-// limits. Both sides of each, against the C library.
+// The exact route hands over to the library's conversion at its limits. Both
+// sides of each, against the C library.
 TEST(ReadNumberTest, ShortRouteLimitsAgreeWithStrtod) {
     const ShapeGroup groups[] = {
         {"8, 15, 16, 17 and 19 digits",
@@ -318,7 +322,7 @@ TEST(ReadNumberTest, ShortRouteLimitsAgreeWithStrtod) {
     }
 }
 
-// Decimal text near the short route's limits: up to 21 digits and 3 leading
+// Decimal text near the exact route's limits: up to 21 digits and 3 leading
 // zeros, often 2^53 give or take a little, the point anywhere, exponents
 // within +-30 written with leading zeros and all four letters.
 std::string random_short_number(std::mt19937_64& rng) {

@@ -3,9 +3,9 @@
 #include "common/workers.h"
 #include "driver/driver.h"
 #include "input/input.h"
+#include "os/os.h"
 #include "output/output.h"
 #include "platform/platform.h"
-#include "platform/processors.h"
 #include "prep/prep.h"
 #include "transform/transform.h"
 

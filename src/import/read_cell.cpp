@@ -5,7 +5,7 @@
 #include <string>
 
 #include "import/import.h"
-#include "input/input.h"  // read_number
+#include "numbers/numbers.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "import/import.h"
 #include "import/import_program.h"
-#include "input/input.h"  // read_number
+#include "numbers/numbers.h"
 
 namespace {
 

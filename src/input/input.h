@@ -32,11 +32,3 @@ FailureMessage parse_samples(const TextBuffer& text, const SampleArray& samples,
 // whatever its size.
 FailureMessage parse_samples_in_chunks(const TextBuffer& text, const SampleArray& samples, uint32_t* count,
                                        const Workers& workers);
-
-// The program's own text-to-double conversion. Takes the longest prefix of
-//   [+-] (digits [. digits*] | . digits) [(e|E|d|D) [+-] digits]
-// starting at `text` and returns the correctly rounded value; *end is set past
-// it, or to `text` (value 0.0) when no number starts there. Overflow gives a
-// signed infinity; underflow of a non-zero number gives +0.0 whatever its sign.
-// `text` must be terminated by a byte outside that syntax (the text's zero).
-double read_number(const char* text, const char** end);

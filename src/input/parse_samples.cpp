@@ -4,14 +4,9 @@
 #include <cstring>
 
 #include "input/input.h"
+#include "numbers/numbers.h"
 
 namespace {
-
-// Below this much text one thread parses it all: threads would cost more than they save.
-constexpr uint32_t kChunkedBytes = 1u << 20;
-// Each chunk gets at least this much text.
-constexpr uint32_t kLeastChunkBytes = 1u << 19;
-constexpr int kMostChunks = 64;
 
 bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -151,9 +146,9 @@ FailureMessage chunk_failure(const Chunk& chunk, uint32_t records_before) {
 }
 
 int chunks_for(uint32_t size, int workers) {
-    if (size < kChunkedBytes || workers < 2) return 1;
-    const uint32_t by_size = size / kLeastChunkBytes;
-    int chunks = workers < kMostChunks ? workers : kMostChunks;
+    if (size < kParseThreadBytes || workers < 2) return 1;
+    const uint32_t by_size = size / kLeastParseChunkBytes;
+    int chunks = workers < kMostParseThreads ? workers : kMostParseThreads;
     if (by_size < static_cast<uint32_t>(chunks)) chunks = static_cast<int>(by_size);
     return chunks;
 }
@@ -170,13 +165,13 @@ FailureMessage parse_samples_in_chunks(const TextBuffer& text, const SampleArray
                                        const Workers& workers) {
     int chunk_count = workers.count;
     if (chunk_count < 1) chunk_count = 1;
-    if (chunk_count > kMostChunks) chunk_count = kMostChunks;
+    if (chunk_count > kMostParseThreads) chunk_count = kMostParseThreads;
     SamplePoint* const points = reinterpret_cast<SamplePoint*>(samples.values);
     const char* const text_end = text.bytes + text.size;
 
     // Equal shares of the text, each moved on to where a line begins.
-    Chunk chunks[kMostChunks];
-    void* contexts[kMostChunks];
+    Chunk chunks[kMostParseThreads];
+    void* contexts[kMostParseThreads];
     const char* begin = text.bytes;
     for (int c = 0; c < chunk_count; ++c) {
         const char* end = text_end;
@@ -193,8 +188,8 @@ FailureMessage parse_samples_in_chunks(const TextBuffer& text, const SampleArray
     // Chunk c stores its records behind room for as many records as the
     // chunks before it have line-break runs, so no two chunks overlap. Those
     // are counted in halves of chunks, so that two chunks keep two cores busy.
-    Stretch halves[2 * kMostChunks];
-    void* half_contexts[2 * kMostChunks];
+    Stretch halves[2 * kMostParseThreads];
+    void* half_contexts[2 * kMostParseThreads];
     const int counted = 2 * (chunk_count - 1);
     for (int c = 0; c + 1 < chunk_count; ++c) {
         const char* middle = chunks[c].begin + (chunks[c].end - chunks[c].begin) / 2;

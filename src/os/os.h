@@ -112,10 +112,10 @@ void abandon_beside(BesideFile* beside);
 // The processors available to the run, 1 ... 64.
 int processor_count();
 
-// Threads are started with this stack size: every step keeps its large
-// arrays off the stack, so this bounds what a run needs whatever the
-// system's default thread stack.
-constexpr size_t kThreadStackBytes = size_t{256} << 10;
+// Threads are started with this stack size, whatever the system's default
+// thread stack (128 KiB to 8 MiB, or the stack limit, depending on the C
+// library).
+constexpr size_t kThreadStackBytes = size_t{1} << 20;
 
 // Runs task(contexts[i]) for i = 0 ... count - 1, on threads of their own
 // where possible (the caller's thread takes the first), and returns when all

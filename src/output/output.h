@@ -1,4 +1,4 @@
-// Output: the spectrum file and the program's own number format.
+// Output: the spectrum file, its magnitudes and phases in the number format.
 #pragma once
 
 #include <cstddef>
@@ -8,14 +8,6 @@
 #include "common/records.h"
 #include "common/workers.h"
 #include "platform/platform.h"
-
-// Writes `value` like printf's "%.<precision>g" (precision 9 or 4): the value is
-// first rounded to 17 significant digits (nearest, ties to even), then half up
-// to `precision`; exponent form with a sign and at least three digits when the
-// rounded exponent is below -4 or at least `precision`; trailing zeros removed;
-// infinities and NaNs as 1.#INF, -1.#INF, -1.#IND, [-]1.#QNAN, [-]1.#SNAN.
-// Writes at most 24 bytes, no terminating zero; returns the count written.
-size_t format_number(double value, int precision, char* out);
 
 // True when `value` is a finite, non-zero number of magnitude at most 4 that
 // lies far enough (about 1e-3 of a unit in its ninth digit) from every point
@@ -38,9 +30,9 @@ double bin_magnitude(double re, double im);
 
 // write_spectrum formats the rows of an N-point spectrum in rounds of this
 // many (the last round may be shorter) and writes each round once it is
-// formatted; with several workers (up to 8 threads, from 32768 rows on),
-// while the next round is being formatted. Without memory for its buffers
-// it takes smaller rounds on one thread.
+// formatted; with several workers (kMostWriteThreads and kWriteThreadRows
+// in workers.h), while the next round is being formatted. Without memory for
+// its buffers it takes smaller rounds on one thread.
 uint32_t rows_per_round(uint32_t N, const Workers& workers);
 
 // Creates the file at `path` and writes the warnings and the spectrum rows,

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/trig.h"
+#include "numbers/numbers.h"
 #include "output/output.h"
 
 namespace {
@@ -20,13 +21,10 @@ constexpr size_t kLongestRow = 64;
 constexpr uint32_t kSerialBlockRows = 16384;
 constexpr uint32_t kBlockRows = 2048;
 constexpr uint32_t kRoundBlocksPerThread = 8;
-constexpr int kMostThreads = 8;
 // 4 MiB of room per round, however many threads.
 constexpr uint32_t kMostRoundBlocks = 32;
 // Without memory for the blocks, one small block on the stack does.
 constexpr uint32_t kFallbackRows = 1024;
-// Below this many rows a second thread costs more than it saves.
-constexpr uint32_t kParallelRows = 2 * kSerialBlockRows;
 
 const char kPaddingWarning[] =
     "%warning There are not 2^n data in the input file --> data were padded with an average value";
@@ -186,8 +184,8 @@ void run_round_part(void* context) {
 }
 
 int thread_count(uint32_t rows, const Workers& workers) {
-    if (rows < kParallelRows || workers.count < 2) return 1;
-    return workers.count < kMostThreads ? workers.count : kMostThreads;
+    if (rows < kWriteThreadRows || workers.count < 2) return 1;
+    return workers.count < kMostWriteThreads ? workers.count : kMostWriteThreads;
 }
 
 uint32_t round_blocks(int threads) {
@@ -222,7 +220,7 @@ bool write_rows_in_rounds(FileHandle file, RowBlock rows, int threads, ParallelR
     round.previous_count = 0;
     RoundPart writer{&round, true};
     RoundPart formatter{&round, false};
-    void* contexts[kMostThreads] = {&writer};
+    void* contexts[kMostWriteThreads] = {&writer};
     for (int i = 1; i < threads; ++i) contexts[i] = &formatter;
     int turn = 0;
     for (uint32_t first = rows.first; first < rows.last; turn ^= 1) {
@@ -240,10 +238,9 @@ bool write_rows_in_rounds(FileHandle file, RowBlock rows, int threads, ParallelR
     return write_blocks(file, round.previous, round.previous_count);
 }
 
-// The rows 1 ... N/2 - 1 of the spectrum `a`. False when a write failed.
-bool write_rows(FileHandle file, uint32_t N, double dx, const double* a, char* bytes, int threads,
-                ParallelRun run, uint32_t block_rows) {
-    const RowBlock rows{a, static_cast<double>(N) * dx, 1, N / 2u, bytes, 0};
+// `rows`, with their room at rows.bytes: on one thread in blocks of
+// `block_rows`, on several in rounds. False when a write failed.
+bool write_rows(FileHandle file, const RowBlock& rows, int threads, ParallelRun run, uint32_t block_rows) {
     if (threads == 1) return write_rows_serially(file, rows, block_rows);
     return write_rows_in_rounds(file, rows, threads, run);
 }
@@ -298,8 +295,9 @@ FailureMessage write_spectrum(const PathChar* path, uint32_t count, uint32_t N, 
     const char* head_end = write_zero_row(write_warnings(head, count, step), spectrum[0]);
     // A full disk must not pass for a complete spectrum: every write and the
     // close are checked, and whatever was written of the file goes.
+    const RowBlock rows{spectrum, static_cast<double>(N) * step.dx, 1, N / 2u, buffers, 0};
     const bool written = write_output(file, head, static_cast<size_t>(head_end - head)) &&
-                         write_rows(file, N, step.dx, spectrum, buffers, threads, workers.run, block_rows);
+                         write_rows(file, rows, threads, workers.run, block_rows);
     if (!written) {
         discard_output(file, path);
         return failure(kCaptionError, "WriteFile failed");

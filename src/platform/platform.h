@@ -1,6 +1,7 @@
-// The thin layer over the operating system: arguments, dialogs, files, pages
-// and messages. Exactly one implementation is compiled into the program
-// (posix/ or win32/); the stages above never see what lies beneath.
+// fftext's layer over the operating system: dialogs, its input and output
+// files, pages and messages. Exactly one implementation is compiled into the
+// program (posix/ or win32/), on the shared layer of os/ (paths, arguments,
+// files, threads); the stages above never see what lies beneath.
 #pragma once
 
 #include <cstddef>
@@ -8,20 +9,7 @@
 
 #include "common/failure.h"
 #include "common/workers.h"
-
-#ifdef _WIN32
-typedef wchar_t PathChar;  // UTF-16 paths as the Windows API takes them
-#else
-typedef char PathChar;  // byte strings as the kernel takes them
-#endif
-
-// An open file: a descriptor on POSIX, a HANDLE on Windows.
-typedef intptr_t FileHandle;
-
-// Command line: the number of arguments, the program itself included, and
-// argument `index` (0 <= index < count). Both stay valid for the whole run.
-int argument_count();
-const PathChar* argument(int index);
+#include "os/os.h"
 
 // The open and save dialogs. Each returns the chosen path, valid for the rest
 // of the run, or nullptr when the user cancelled or no dialog could be shown.

@@ -5,8 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "input/input.h"
-#include "output/output.h"
+#include "numbers/numbers.h"
 #include "plot/plot.h"
 
 namespace {
@@ -97,8 +96,13 @@ int first_percentile_exponent(const SpectrumSummary& s) {
     return 0;
 }
 
+// A linear axis where every magnitude is 0 or none is finite.
+bool nothing_above_zero(const SpectrumSummary& s) {
+    return !(s.largest > 0.0);
+}
+
 ValueAxis magnitude_axis(const SpectrumSummary& s, const PlotOptions& options) {
-    if (options.linear) {
+    if (options.linear || nothing_above_zero(s)) {
         if (!(s.largest > 0.0)) return ValueAxis{false, 0.0, 1.0};
         const double step = nice_step(s.largest, 6);
         return ValueAxis{false, 0.0, std::ceil(s.largest / step) * step};
@@ -124,13 +128,16 @@ double height_of(double value, const ValueAxis& axis, const Panel& panel) {
     return panel.bottom - (fraction * (panel.bottom - panel.top));
 }
 
-// The x axis runs from 0 to the last row's frequency (to 1 when that is 0).
-double x_end(const SpectrumSummary& s) {
-    return (s.last_frequency > 0.0 && std::isfinite(s.last_frequency)) ? s.last_frequency : 1.0;
-}
-
-double x_of(double frequency, double end) {
-    double fraction = frequency / end;
+// The x position of a frequency on the drawn range, clamped to the plot.
+double x_of(double frequency, const SpectrumSummary& s) {
+    double fraction = 0.0;
+    if (s.one_column) {
+        fraction = 0.0;
+    } else if (s.range.log) {
+        fraction = (frequency > 0.0) ? ((plot_log10(frequency) - s.log_low) / (s.log_high - s.log_low)) : 0.0;
+    } else {
+        fraction = (frequency - s.range.low) / (s.range.high - s.range.low);
+    }
     if (!(fraction > 0.0)) fraction = 0.0;
     if (fraction > 1.0) fraction = 1.0;
     return kPlotLeft + (fraction * kPlotColumns);
@@ -194,19 +201,53 @@ void draw_frame(std::string* out, const Panel& panel) {
     *out += "\" fill=\"none\" stroke=\"#9a9a9a\" stroke-width=\"1\"/>\n";
 }
 
+void frequency_label(std::string* text, double x, const Panel& panel, double frequency) {
+    open_text(text, x, panel.bottom + 17, " text-anchor=\"middle\"");
+    append_number(text, frequency);
+    *text += "</text>\n";
+}
+
+// A log axis: grid lines at 1 ... 9 times each power of ten; labels at the
+// powers of ten, over two decades or less also at 2 and 5 times them, within
+// a decade at all; the range's ends are labelled when no tick is.
+void log_frequency_ticks(const SpectrumSummary& s, const Panel& panel, std::string* grid, std::string* text) {
+    const double decades = s.log_high - s.log_low;
+    int labelled = 0;
+    for (int k = decade_at_or_above(s.range.low) - 1; power_of_ten(k) <= s.range.high; ++k) {
+        for (int m = 1; m <= 9; ++m) {
+            const double frequency = m * power_of_ten(k);
+            if (frequency < s.range.low || frequency > s.range.high) continue;
+            const double x = x_of(frequency, s);
+            if (frequency > s.range.low) vertical_line(grid, x, panel);
+            if (m == 1 || (decades <= 2.0 && (m == 2 || m == 5)) || decades <= 1.0) {
+                frequency_label(text, x, panel, frequency);
+                ++labelled;
+            }
+        }
+    }
+    if (labelled == 0) {
+        frequency_label(text, kPlotLeft, panel, s.range.low);
+        frequency_label(text, kPlotLeft + kPlotColumns, panel, s.range.high);
+    }
+}
+
 // Vertical grid lines at the frequency ticks, labels under the panel when
-// `labels` is set.
+// `labels` is set. A linear axis has 1-2-5 steps.
 void draw_frequency_ticks(std::string* out, const SpectrumSummary& s, const Panel& panel, bool labels) {
-    const double end = x_end(s);
-    const double step = nice_step(end, 10);
     std::string grid;
     std::string text;
-    for (int i = 0; i * step <= end; ++i) {
-        const double x = x_of(i * step, end);
-        if (i > 0) vertical_line(&grid, x, panel);
-        open_text(&text, x, panel.bottom + 17, " text-anchor=\"middle\"");
-        append_number(&text, i * step);
-        text += "</text>\n";
+    if (s.range.log && !s.one_column) {
+        log_frequency_ticks(s, panel, &grid, &text);
+    } else {
+        const double low = s.range.low;
+        const double end = s.one_column ? low + 1.0 : s.range.high;
+        const double step = nice_step(end - low, 10);
+        for (double i = std::ceil(low / step); i * step <= end; ++i) {
+            const double tick = i * step;
+            const double x = s.one_column ? kPlotLeft + ((tick - low) * kPlotColumns) : x_of(tick, s);
+            if (tick > low) vertical_line(&grid, x, panel);
+            frequency_label(&text, x, panel, tick);
+        }
     }
     draw_grid_path(out, grid);
     if (labels) *out += text;
@@ -287,18 +328,18 @@ void append_point(std::string* path, double x, double y, int* points) {
 // file order: every peak and every dip stays in the picture.
 void draw_magnitude_line(std::string* out, const SpectrumSummary& s, const ValueAxis& axis,
                          const Panel& panel) {
-    const double end = x_end(s);
     std::string path;
     std::string dots;
     int points = 0;
-    for (const ColumnExtremes& column : s.columns) {
+    for (int index = kFirstDrawnColumn; index < kFirstDrawnColumn + kPlotColumns; ++index) {
+        const ColumnExtremes& column = s.columns[index];
         if (column.count == 0) continue;
         const bool low_first = column.low.row <= column.high.row;
         const RowPoint& first = low_first ? column.low : column.high;
         const RowPoint& second = low_first ? column.high : column.low;
         for (const RowPoint* point : {&first, &second}) {
             if (point == &second && second.row == first.row) break;
-            const double x = x_of(point->frequency, end);
+            const double x = x_of(point->frequency, s);
             const double y = height_of(point->value, axis, panel);
             append_point(&path, x, y, &points);
             int dot = 0;
@@ -317,29 +358,66 @@ void draw_magnitude_line(std::string* out, const SpectrumSummary& s, const Value
     }
 }
 
-// Phases jump from bin to bin: each column is a short stroke from its
-// smallest to its largest phase, a dot when they are one.
+// Each column's phase is that of its largest magnitude, drawn as a dot where
+// that magnitude is at least kPhaseShownFraction of the largest one: the
+// phase of bins at the noise floor is noise.
 void draw_phase_marks(std::string* out, const SpectrumSummary& s, const Panel& panel) {
-    const double end = x_end(s);
     const ValueAxis axis{false, -3.141592653589793, 3.141592653589793};
     std::string path;
-    for (const ColumnExtremes& column : s.columns) {
-        if (column.count == 0) continue;
+    for (int index = kFirstDrawnColumn; index < kFirstDrawnColumn + kPlotColumns; ++index) {
+        const ColumnExtremes& column = s.columns[index];
         int points = 0;
-        append_point(&path, x_of(column.phase_low.frequency, end), height_of(column.phase_low.value, axis, panel),
-                     &points);
-        if (column.phase_low.row == column.phase_high.row) {
-            path += "h0";
+        if (column.count == 0 || !(column.high.value > 0.0) ||
+            !(column.high.value >= kPhaseShownFraction * s.largest)) {
             continue;
         }
-        path += "L";
-        append_coordinate(&path, x_of(column.phase_high.frequency, end));
-        path += " ";
-        append_coordinate(&path, height_of(column.phase_high.value, axis, panel));
+        append_point(&path, x_of(column.high.frequency, s), height_of(column.high_phase, axis, panel), &points);
+        path += "h0";
     }
     if (path.empty()) return;
-    *out += "<path d=\"" + path + "\" fill=\"none\" stroke=\"" + kLineColour + "\" stroke-width=\"" +
-            ((s.drawn <= kMarkedRows) ? "5" : "1.3") + "\" stroke-linecap=\"round\"/>\n";
+    *out += "<path d=\"" + path + "\" fill=\"none\" stroke=\"" + kLineColour +
+            "\" stroke-width=\"3\" stroke-linecap=\"round\"/>\n";
+}
+
+// Each peak: a red ring on its row and its frequency above it, as the file
+// writes it. Labels closer than kLabelRoom to the one left of them go a line
+// higher, up to three lines.
+void draw_peaks(std::string* out, const SpectrumSummary& s, const PlotOptions& options, const ValueAxis& axis,
+                const Panel& panel) {
+    constexpr double kLabelRoom = 64.0;
+    Peak peaks[kMaxPeaks];
+    const int count = find_peaks(s, options.peaks, peaks);
+    if (count == 0) return;
+    // Left to right, so that the labels can step around each other.
+    for (int i = 1; i < count; ++i) {
+        for (int k = i; k > 0 && peaks[k].point.row < peaks[k - 1].point.row; --k) {
+            const Peak swap = peaks[k];
+            peaks[k] = peaks[k - 1];
+            peaks[k - 1] = swap;
+        }
+    }
+    std::string rings;
+    std::string labels;
+    double previous_x = -1e9;
+    int level = 0;
+    for (int i = 0; i < count; ++i) {
+        const double x = x_of(peaks[i].point.frequency, s);
+        const double y = height_of(peaks[i].point.value, axis, panel);
+        level = (x - previous_x < kLabelRoom) ? (level + 1) % 3 : 0;
+        previous_x = x;
+        rings += "<circle cx=\"";
+        append_coordinate(&rings, x);
+        rings += "\" cy=\"";
+        append_coordinate(&rings, y);
+        rings += "\" r=\"4\"/>\n";
+        double label_y = y - 8 - (12 * level);
+        if (label_y < panel.top + 10) label_y = panel.top + 10 + (12 * level);
+        open_text(&labels, x, label_y, " text-anchor=\"middle\"");
+        append_escaped(&labels, peaks[i].frequency_text);
+        labels += "</text>\n";
+    }
+    *out += "<g fill=\"none\" stroke=\"#c0392b\" stroke-width=\"1.5\">\n" + rings + "</g>\n";
+    *out += "<g font-size=\"10\" fill=\"#c0392b\">\n" + labels + "</g>\n";
 }
 
 // The title, the file's warnings and the count of rows left out; returns how
@@ -354,11 +432,18 @@ int draw_heading(std::string* out, const SpectrumSummary& s, const std::string& 
         append_escaped(out, s.warnings[i]);
         *out += "</text>\n";
     }
-    const uint32_t left_out = s.rows - s.drawn;
+    const uint32_t left_out = s.non_finite;
     if (left_out > 0) {
         open_text(out, kPlotLeft, kTitleBaseline + kNoteSpacing * (notes + 1), " font-size=\"11\" fill=\"#666\"");
         append_int(out, left_out);
         *out += (left_out == 1) ? " row with a non-finite value not drawn" : " rows with non-finite values not drawn";
+        *out += "</text>\n";
+        ++notes;
+    }
+    const char* state = (s.drawn == 0) ? "no row has three finite values" : nothing_above_zero(s) ? "all magnitudes are 0" : nullptr;
+    if (state != nullptr) {
+        open_text(out, kPlotLeft, kTitleBaseline + kNoteSpacing * (notes + 1), " font-size=\"11\" fill=\"#c0392b\"");
+        *out += state;
         *out += "</text>\n";
         ++notes;
     }
@@ -387,6 +472,7 @@ std::string draw_picture(const SpectrumSummary& s, const PlotOptions& options, c
     draw_magnitude_ticks(&out, axis, magnitude);
     draw_frame(&out, magnitude);
     draw_magnitude_line(&out, s, axis, magnitude);
+    draw_peaks(&out, s, options, axis, magnitude);
     draw_axis_title(&out, "magnitude", magnitude);
     Panel last = magnitude;
     if (options.phase) {
@@ -396,9 +482,11 @@ std::string draw_picture(const SpectrumSummary& s, const PlotOptions& options, c
         draw_frame(&out, phase);
         draw_phase_marks(&out, s, phase);
         draw_axis_title(&out, "phase (rad)", phase);
+        open_text(&out, kPlotLeft + kPlotColumns, kPhaseTop - 5, " text-anchor=\"end\" font-size=\"10\" fill=\"#666\"");
+        out += "phase of each column\xE2\x80\x99s largest magnitude, where it is at least 1 % of the largest</text>\n";
         last = phase;
     }
     open_text(&out, (kPlotLeft + kPlotRight) / 2.0, last.bottom + 40, " text-anchor=\"middle\"");
-    out += "frequency</text>\n</svg>\n";
+    out += options.log_frequency ? "frequency (logarithmic)</text>\n</svg>\n" : "frequency</text>\n</svg>\n";
     return out;
 }

@@ -1,15 +1,50 @@
 // run_plot: the command line (or the open dialog), the spectrum read block by
 // block into its summary, the picture drawn and written.
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "numbers/numbers.h"
 #include "plot/plot.h"
 #include "plot/plot_platform.h"
 
 namespace {
 
-const char kUsage[] = "usage: fftext-plot [--linear] [--phase] SPECTRUM [PICTURE.svg]";
+const char kUsage[] =
+    "usage: fftext-plot [--linear] [--phase] [--log-frequency] [--from F] [--to F] [--peaks N] [--] SPECTRUM "
+    "[PICTURE.svg]";
+
+const char kHelp[] =
+    "Draws a spectrum file written by fftext as an SVG picture: magnitude against\n"
+    "frequency, the strongest peaks marked. Without PICTURE the picture goes beside\n"
+    "the spectrum with the extension replaced by .svg.\n"
+    "\n"
+    "  --linear          linear magnitude axis from 0 (default: decades)\n"
+    "  --phase           a phase panel under the magnitude\n"
+    "  --from F, --to F  draw only the rows with frequencies from F to F\n"
+    "  --log-frequency   logarithmic frequency axis, from the first frequency above 0\n"
+    "                    (or --from)\n"
+    "  --peaks N         mark the N strongest peaks (default 3, 0 for none, at most 100)\n"
+    "                    and print them, strongest first: frequency TAB magnitude\n"
+    "  --help, --version this text, the version\n"
+    "  --                the next arguments are files\n"
+    "\n"
+    "Exit code 0 when the picture is written, 1 on a failure, 2 for an unusable\n"
+    "command line.\n";
+
+// The command line, read.
+struct CommandLine {
+    PlotOptions options;
+    bool has_from;
+    bool has_to;
+    double from;
+    double to;
+    bool print_peaks;
+    const PathChar* paths[2];
+    int path_count;
+};
 
 // Rows are at most 52 bytes; a block holds a few hundred thousand of them.
 constexpr uint32_t kBlockBytes = 8u << 20;
@@ -23,20 +58,130 @@ bool argument_is(const PathChar* argument, const char* option) {
     return *argument == 0;
 }
 
-// SPECTRUM with its extension (if any) replaced by ".svg"; ".svg" added when
-// that would name the spectrum itself.
-PlotPath picture_beside(const PlotPath& spectrum) {
+// Standard output: the peaks, --help and --version. On Windows a GUI
+// program's output is seen only where it is redirected.
+void print(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+Path with_svg(Path path) {
+    for (const char* p = ".svg"; *p != '\0'; ++p) path += static_cast<PathChar>(*p);
+    return path;
+}
+
+// SPECTRUM with its extension (if any) replaced by ".svg".
+Path picture_beside(const Path& spectrum) {
     size_t name = spectrum.size();
     while (name > 0 && !is_path_separator(spectrum[name - 1])) --name;
     const size_t dot = spectrum.rfind(static_cast<PathChar>('.'));
-    const bool has_extension = dot != PlotPath::npos && dot > name;
-    PlotPath picture = has_extension ? spectrum.substr(0, dot) : spectrum;
-    for (const char* p = ".svg"; *p != '\0'; ++p) picture += static_cast<PathChar>(*p);
-    if (picture == spectrum) {
-        picture = spectrum;
-        for (const char* p = ".svg"; *p != '\0'; ++p) picture += static_cast<PathChar>(*p);
+    const bool has_extension = dot != Path::npos && dot > name;
+    return with_svg(has_extension ? spectrum.substr(0, dot) : spectrum);
+}
+
+// The name ends in ".svg" in any case of its letters.
+bool ends_in_svg(const PathChar* path) {
+    size_t length = 0;
+    while (path[length] != 0) ++length;
+    if (length < 4) return false;
+    const PathChar* end = path + length - 4;
+    for (int i = 0; i < 4; ++i) {
+        const PathChar c = (end[i] >= 'A' && end[i] <= 'Z') ? static_cast<PathChar>(end[i] + ('a' - 'A')) : end[i];
+        if (c != static_cast<PathChar>(".svg"[i])) return false;
     }
-    return picture;
+    return true;
+}
+
+// `path` reaches the spectrum, whatever its spelling (case, "..", links).
+bool is_the_spectrum(const PathChar* path, const FileIdentity& spectrum) {
+    FileIdentity identity;
+    return identity_of_path(path, &identity) && same_file(identity, spectrum);
+}
+
+// A finite number in the reader's syntax, the whole argument.
+bool read_frequency(const PathChar* argument, double* value) {
+    const std::string text = display_name(argument);
+    const char* end = nullptr;
+    *value = read_number(text.c_str(), &end);
+    return !text.empty() && end == text.c_str() + text.size() && std::isfinite(*value);
+}
+
+// 0 ... kMaxPeaks in decimal digits.
+bool read_count(const PathChar* argument, int* count) {
+    *count = 0;
+    int digits = 0;
+    for (; *argument != 0; ++argument, ++digits) {
+        if (*argument < '0' || *argument > '9' || digits == 3) return false;
+        *count = (*count * 10) + static_cast<int>(*argument - '0');
+    }
+    return digits > 0 && *count <= kMaxPeaks;
+}
+
+// What read_command_line returns when the run goes on.
+constexpr int kGoOn = -1;
+
+// Reads the arguments into *line; kGoOn, or the exit code once the message,
+// the help or the version is given.
+int read_command_line(CommandLine* line) {
+    *line = CommandLine{PlotOptions{false, false, false, 3}, false, false, 0.0, 0.0, false, {nullptr, nullptr}, 0};
+    bool options_end = false;
+    const int count = argument_count();
+    for (int i = 1; i < count; ++i) {
+        const PathChar* word = argument(i);
+        const bool has_value = i + 1 < count;
+        const bool option = !options_end && word[0] == '-' && word[1] == '-';
+        if (!option) {
+            if (line->path_count == 2) {
+                show_failure(kUsage);
+                return 2;
+            }
+            line->paths[line->path_count++] = word;
+        } else if (argument_is(word, "--")) {
+            options_end = true;
+        } else if (argument_is(word, "--help")) {
+            print(std::string(kUsage) + "\n\n" + kHelp);
+            return 0;
+        } else if (argument_is(word, "--version")) {
+            print("fftext-plot " FFTEXT_VERSION "\n");
+            return 0;
+        } else if (argument_is(word, "--linear")) {
+            line->options.linear = true;
+        } else if (argument_is(word, "--phase")) {
+            line->options.phase = true;
+        } else if (argument_is(word, "--log-frequency")) {
+            line->options.log_frequency = true;
+        } else if (argument_is(word, "--from") || argument_is(word, "--to")) {
+            const bool from = argument_is(word, "--from");
+            double* value = from ? &line->from : &line->to;
+            if (!has_value || !read_frequency(argument(++i), value)) {
+                show_failure(display_name(word) + " needs a finite number\n" + kUsage);
+                return 2;
+            }
+            (from ? line->has_from : line->has_to) = true;
+        } else if (argument_is(word, "--peaks")) {
+            if (!has_value || !read_count(argument(++i), &line->options.peaks)) {
+                show_failure(std::string("--peaks needs a whole number from 0 to 100\n") + kUsage);
+                return 2;
+            }
+            line->print_peaks = true;
+        } else {
+            show_failure("unknown option " + display_name(word) + "\n" + kUsage);
+            return 2;
+        }
+    }
+    if (line->path_count == 2 && !ends_in_svg(line->paths[1])) {
+        show_failure(display_name(line->paths[1]) + ": the picture's name must end in .svg\n" + kUsage);
+        return 2;
+    }
+    if (line->has_from && line->has_to && !(line->from < line->to)) {
+        show_failure(std::string("--from must be below --to\n") + kUsage);
+        return 2;
+    }
+    if (line->options.log_frequency && line->has_from && !(line->from > 0.0)) {
+        show_failure(std::string("--log-frequency needs --from above 0\n") + kUsage);
+        return 2;
+    }
+    return kGoOn;
 }
 
 // The file's name without its folders, as valid UTF-8 without control
@@ -63,12 +208,39 @@ std::string title_of(const std::string& path) {
 double last_frequency(FileHandle file, uint64_t size) {
     char tail[kTailBytes + 1];
     const uint64_t offset = (size > kTailBytes) ? size - kTailBytes : 0;
-    uint32_t got = 0;
-    if (!read_spectrum_at(file, offset, tail, static_cast<uint32_t>(size - offset), &got)) return 0.0;
+    size_t got = 0;
+    if (!read_at(file, offset, tail, static_cast<size_t>(size - offset), &got)) return 0.0;
     tail[got] = '\0';
     double frequency = 0.0;
     find_last_frequency(tail, got, offset == 0, &frequency);
     return frequency;
+}
+
+// A log axis without --from starts at the first frequency above 0, read from
+// the start of the file; 0 when none is there.
+double first_positive_frequency(FileHandle file, uint64_t size) {
+    char head[kTailBytes + 1];
+    const uint32_t wanted = (size > kTailBytes) ? kTailBytes : static_cast<uint32_t>(size);
+    size_t got = 0;
+    if (!read_at(file, 0, head, wanted, &got)) return 0.0;
+    head[got] = '\0';
+    double frequency = 0.0;
+    find_first_positive_frequency(head, got, &frequency);
+    return frequency;
+}
+
+// The drawn range: --from (or 0, or on a log axis the first frequency above
+// 0) to --to (or the last row's frequency), never beyond the last row.
+FrequencyRange range_of(const CommandLine& line, FileHandle file, uint64_t size) {
+    const double last = last_frequency(file, size);
+    FrequencyRange range{0.0, last, line.options.log_frequency};
+    if (line.has_from) {
+        range.low = line.from;
+    } else if (range.log) {
+        range.low = first_positive_frequency(file, size);
+    }
+    if (line.has_to && line.to < last) range.high = line.to;
+    return range;
 }
 
 // Reads the rows into *summary; false with the message on a failure. A line
@@ -83,13 +255,13 @@ bool read_rows(FileHandle file, const std::string& name, SpectrumSummary* summar
     uint64_t offset = 0;
     uint32_t kept = 0;  // an unfinished line carried over to the block's start
     for (;;) {
-        uint32_t got = 0;
-        if (!read_spectrum_at(file, offset, block + kept, kBlockBytes - kept, &got)) {
+        size_t got = 0;
+        if (!read_at(file, offset, block + kept, kBlockBytes - kept, &got)) {
             *message = name + ": cannot read the file";
             return false;
         }
         offset += got;
-        const uint32_t filled = kept + got;
+        const uint32_t filled = kept + static_cast<uint32_t>(got);
         const bool at_end = got < kBlockBytes - kept;
         const char* end = block + filled;
         if (at_end) {
@@ -109,56 +281,80 @@ bool read_rows(FileHandle file, const std::string& name, SpectrumSummary* summar
     }
 }
 
-bool summarize_spectrum(const PathChar* path, SpectrumSummary* summary, std::string* message) {
+// Writes the picture beside its destination and renames it into place; on
+// a failure nothing is left behind and what was there is untouched.
+bool write_picture(const PathChar* path, const std::string& bytes) {
+    BesideFile beside;
+    if (!create_beside(path, NewFileRights::usual, &beside)) return false;
+    if (!write_all(beside.file, bytes.data(), bytes.size())) {
+        abandon_beside(&beside);
+        return false;
+    }
+    return commit_beside(&beside, true);
+}
+
+// "from 0 to 500" with the numbers as the spectrum writes them.
+std::string from_to(double low, double high) {
+    char text[32];
+    std::string range = "from " + std::string(text, format_number(low, 9, text));
+    return range + " to " + std::string(text, format_number(high, 9, text));
+}
+
+bool summarize_spectrum(const PathChar* path, const CommandLine& line, SpectrumSummary* summary,
+                        FileIdentity* identity, std::string* message) {
     const std::string name = display_name(path);
     FileHandle file;
-    if (!open_spectrum(path, &file)) {
+    if (!open_for_reading(path, &file)) {
         *message = name + ": cannot open the file";
         return false;
     }
     uint64_t size = 0;
-    bool read = spectrum_size(file, &size);
+    bool read = file_size(file, &size) && identity_of(file, identity);
     if (!read) *message = name + ": cannot read the file";
     if (read && size == 0) {
         *message = name + ": empty file";
         read = false;
     }
     if (read) {
-        start_summary(last_frequency(file, size), summary);
+        start_summary(range_of(line, file, size), summary);
         read = read_rows(file, name, summary, message);
     }
-    close_spectrum(file);
+    close_file(file);
     if (read && summary->rows == 0) {
         *message = name + ": no spectrum rows";
+        read = false;
+    }
+    if (read && summary->in_range == 0 && (line.has_from || line.has_to || line.options.log_frequency)) {
+        const FrequencyRange& range = summary->range;
+        *message = name + ": no rows " + from_to(range.low, (line.has_to ? line.to : range.high));
+        if (summary->any_frequency) {
+            *message += " (the spectrum's rows go " + from_to(summary->first_frequency, summary->previous_frequency) + ")";
+        }
         read = false;
     }
     return read;
 }
 
+// The peaks, strongest first: frequency and magnitude as in the file.
+void print_peaks(const SpectrumSummary& summary, int wanted) {
+    Peak peaks[kMaxPeaks];
+    const int count = find_peaks(summary, wanted, peaks);
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += std::string(peaks[i].frequency_text) + "\t" + peaks[i].magnitude_text + "\n";
+    }
+    print(text);
+}
+
 }  // namespace
 
 int run_plot() {
-    PlotOptions options{false, false};
-    const PathChar* paths[2] = {nullptr, nullptr};
-    int path_count = 0;
-    for (int i = 1; i < plot_argument_count(); ++i) {
-        const PathChar* argument = plot_argument(i);
-        if (argument_is(argument, "--linear")) {
-            options.linear = true;
-        } else if (argument_is(argument, "--phase")) {
-            options.phase = true;
-        } else if (argument[0] == '-' && argument[1] == '-') {
-            show_failure("unknown option " + display_name(argument) + "\n" + kUsage);
-            return 2;
-        } else if (path_count == 2) {
-            show_failure(kUsage);
-            return 2;
-        } else {
-            paths[path_count++] = argument;
-        }
-    }
-    PlotPath chosen;
-    if (path_count == 0) {
+    CommandLine line;
+    const int code = read_command_line(&line);
+    if (code != kGoOn) return code;
+    const PathChar** paths = line.paths;
+    Path chosen;
+    if (line.path_count == 0) {
         if (!has_open_dialog()) {
             show_failure(kUsage);
             return 2;
@@ -173,20 +369,31 @@ int run_plot() {
         show_failure("out of memory");
         return 1;
     }
-    if (!summarize_spectrum(paths[0], summary.get(), &message)) {
+    FileIdentity spectrum;
+    if (!summarize_spectrum(paths[0], line, summary.get(), &spectrum, &message)) {
         show_failure(message);
         return 1;
     }
-    const PlotPath picture = (path_count == 2) ? PlotPath(paths[1]) : picture_beside(paths[0]);
-    const std::string svg = draw_picture(*summary, options, title_of(display_name(paths[0])));
+    // The picture never replaces the spectrum: a derived name that reaches it
+    // becomes the spectrum's whole name with ".svg" added; a PICTURE that
+    // reaches it is refused.
+    Path picture = (line.path_count == 2) ? Path(paths[1]) : picture_beside(paths[0]);
+    if (line.path_count < 2 && is_the_spectrum(picture.c_str(), spectrum)) picture = with_svg(paths[0]);
+    if (is_the_spectrum(picture.c_str(), spectrum)) {
+        show_failure(display_name(picture.c_str()) + " is the spectrum " + display_name(paths[0]) +
+                     " under another name: the picture would replace it");
+        return 2;
+    }
+    const std::string svg = draw_picture(*summary, line.options, title_of(display_name(paths[0])));
     if (!write_picture(picture.c_str(), svg)) {
         show_failure(display_name(picture.c_str()) + ": cannot write the picture");
         return 1;
     }
+    if (line.print_peaks) print_peaks(*summary, line.options.peaks);
     // A file dropped on the program (or chosen in the dialog): show the result.
-    if (path_count < 2 && !open_picture(picture.c_str())) {
-        show_failure(display_name(picture.c_str()) + ": the picture was written but could not be opened");
-        return 1;
+    // The picture is written whether or not a viewer shows it.
+    if (line.path_count < 2 && !open_picture(picture.c_str())) {
+        show_failure("The picture was written to " + display_name(picture.c_str()) + " but no program could open it.");
     }
     return 0;
 }

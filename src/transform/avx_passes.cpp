@@ -6,30 +6,27 @@
 // Any function compiled here is AVX code, so none of it may be one that the
 // SSE2 files also compile: the linker could keep this copy for all callers,
 // and a processor without AVX would fault. So the shared headers of sweeps
-// are included inside the namespace avx_code, and every function made here
-// is named avx_... or avx_code::..., as a test of the built program checks.
-// Their own includes (declarations and plain structs) come first, at file
-// scope, so that they are not reopened inside the namespace.
-#include <emmintrin.h>
+// open the namespace avx_code here (sweeps_namespace.h), and every function
+// made here is named avx_... or avx_code::..., as a test of the built
+// program checks.
+#define FFTEXT_SWEEPS_NAMESPACE namespace avx_code
+
 #include <immintrin.h>
-#include <xmmintrin.h>
 
 #include <cstddef>
 #include <cstdint>
 
-#include "common/workers.h"
+#include "transform/fft_passes.h"
 #include "transform/passes.h"
+#include "transform/spectrum_passes.h"
 #include "transform/transform.h"
+#include "transform/vectors.h"
 
 #ifndef __AVX__
 #error "avx_passes.cpp must be compiled with -mavx"
 #endif
 
 namespace avx_code {
-
-#include "transform/fft_passes.h"
-#include "transform/spectrum_passes.h"
-
 namespace {
 
 struct Avx {

@@ -12,10 +12,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "transform/sweeps_namespace.h"
 #include "transform/twiddle.h"
 #include "transform/vectors.h"
 
-namespace {
+SWEEPS_BEGIN
 
 // Entry j of a twiddle table (layout in twiddle.h).
 inline const double* twiddle_re(const double* table, size_t j) { return table + factor_offset(j); }
@@ -287,4 +288,4 @@ void offset_sweep(double* z, size_t M, const double* starts, Span offsets) {
     sweep<P>(z, last, {0, M}, offsets, state);
 }
 
-}  // namespace
+SWEEPS_END

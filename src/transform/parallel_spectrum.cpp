@@ -25,7 +25,6 @@
 
 namespace {
 
-const int kMostThreads = 16;      // more would only contend for the memory bus
 const uint32_t kMostPieces = 64;  // of the last sweep's offsets, in phase 3
 
 // What the recurrence thread leaves: the checkpoints of the final sweep
@@ -90,8 +89,8 @@ struct Part {
 // caller's thread taking the first.
 void run_shares(void (*task)(void*), const Part& whole, uint32_t things, uint32_t threads, ParallelRun run) {
     uint32_t count = threads < things ? threads : things;
-    Part parts[kMostThreads];
-    void* contexts[kMostThreads];
+    Part parts[kMostTransformThreads];
+    void* contexts[kMostTransformThreads];
     for (uint32_t i = 0; i < count; ++i) {
         parts[i] = whole;
         parts[i].first = static_cast<uint32_t>(uint64_t{things} * i / count);
@@ -159,7 +158,8 @@ void parallel_spectrum(double* a, uint32_t N, Rotation rotation, double dx, Vect
                        const Workers& workers) {
     uint32_t M = N / 2;
     uint32_t half = M / 2;
-    uint32_t threads = static_cast<uint32_t>(workers.count < kMostThreads ? workers.count : kMostThreads);
+    const int most = kMostTransformThreads;
+    uint32_t threads = static_cast<uint32_t>(workers.count < most ? workers.count : most);
     Sweep plan[kMostSweeps];
     Sweep last = plan[plan_sweeps(M, kBlock, plan) - 1];
     uint32_t pieces = static_cast<uint32_t>(last.h / kChunk);

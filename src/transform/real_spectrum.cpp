@@ -21,12 +21,6 @@
 // 2*pi as a double; the origin phase is formed from exactly this value.
 static const double kTwoPi = 6.283185307179586;
 
-// From this length on, real_spectrum uses every worker it is given. With
-// both of two cores free the threads gain from 2^19 on, but each of the
-// threaded form's phases waits for its slowest thread, and where another
-// program keeps a core busy, the shorter transforms lose more than that.
-static const uint32_t kThreadedLength = 1u << 20;
-
 // After the complex transform z of the M = N/2 values (y(2j), y(2j+1)) come
 // the split step, which finishes bins j and M - j together from z(j) and
 // z(M - j) with the factor w_j of its own recurrence, and the rotation, which
@@ -124,7 +118,7 @@ void finish_chunks(double* a, const Checkpoints& marks, Span chunks, Rotation up
 }
 
 void real_spectrum(double* a, uint32_t N, double x0, double dx, const Workers& workers) {
-    real_spectrum_using(a, N, x0, dx, best_vectors(), N >= kThreadedLength ? workers : kOneWorker);
+    real_spectrum_using(a, N, x0, dx, best_vectors(), N >= kTransformThreadLength ? workers : kOneWorker);
 }
 
 void real_spectrum_using(double* a, uint32_t N, double x0, double dx, Vectors vectors,

@@ -6,10 +6,11 @@
 #include <cstdint>
 
 #include "transform/passes.h"
+#include "transform/sweeps_namespace.h"
 #include "transform/twiddle.h"
 #include "transform/vectors.h"
 
-namespace {
+SWEEPS_BEGIN
 
 // z * c for c = (cr, ci), as ((re*cr) - (im*ci), (im*cr) + (re*ci)).
 // Nothing is negated: c is NaN when the origin phase is, and a NaN keeps its
@@ -116,4 +117,4 @@ void split_and_rotate(const double* z, double* a, const PairRange& pairs, Rotati
     unfolding = unfold;
 }
 
-}  // namespace
+SWEEPS_END

@@ -10,9 +10,10 @@
 #include <cstdint>
 
 #include "transform/passes.h"
+#include "transform/sweeps_namespace.h"
 #include "transform/transform.h"
 
-namespace {
+SWEEPS_BEGIN
 
 // log2 of a power of two.
 inline uint32_t stage_count(size_t size) { return static_cast<uint32_t>(__builtin_ctzll(size)); }
@@ -188,4 +189,4 @@ inline void fill_stage_table(double* table, uint32_t size) {
     }
 }
 
-}  // namespace
+SWEEPS_END

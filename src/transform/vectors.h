@@ -1,14 +1,16 @@
 // A vector policy P names a vector type P::V that holds P::kWidth complex
 // values (re, im) side by side, and the few operations the sweeps use. Sse2
-// is the baseline of both builds; the AVX policy lives in avx_passes.cpp. In
-// an unnamed namespace, so each file gets its own copies.
+// is the baseline of both builds; the AVX policy lives in avx_passes.cpp.
+// Each file gets its own copies (sweeps_namespace.h).
 #pragma once
 
 #include <emmintrin.h>
 
 #include <cstddef>
 
-namespace {
+#include "transform/sweeps_namespace.h"
+
+SWEEPS_BEGIN
 
 struct Sse2 {
     using V = __m128d;
@@ -35,4 +37,4 @@ struct Sse2 {
     static V reversed(V a) { return a; }
 };
 
-}  // namespace
+SWEEPS_END

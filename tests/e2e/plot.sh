@@ -151,7 +151,71 @@ if expect_picture big big.svg --phase big.txt; then
 fi
 rm -f "$work/big.txt"
 
+# ---- Ranges, peaks and notes.
+
+# The example's peaks, as the spectrum writes the rows; two rings, two labels.
+if expect_picture example_peaks example-peaks.svg --peaks 5 example-spectrum.txt example-peaks.svg; then
+    got=$(tr -d '\r' <"$work/stdout")
+    [ "$got" = "$(printf '50.0488281\t1.44508775\n120.117188\t0.605012287')" ] && pass ||
+        fail example_peaks "peaks printed: '$got'"
+    [ "$(grep -c '<circle ' "$work/example-peaks.svg")" = 2 ] && grep -q '>120.117188</text>' "$work/example-peaks.svg" &&
+        pass || fail example_peaks "not two marked peaks"
+fi
+expect_picture no_peaks no-peaks.svg --peaks 0 example-spectrum.txt no-peaks.svg &&
+    { [ ! -s "$work/stdout" ] && ! grep -q '<circle' "$work/no-peaks.svg" && pass || fail no_peaks "peaks shown"; }
+
+# Three tones, two of them 6 Hz (9 pixel columns) apart, one between bins:
+# each is one peak, the strongest first, also within a range.
+python3 "$check" tones "$work/tones-samples.txt"
+"$FFTEXT" "$work/tones-samples.txt" "$work/tones.txt" >/dev/null 2>&1
+rm -f "$work/tones-samples.txt"
+expect_picture tone_peaks tones.svg --peaks 10 tones.txt tones.svg &&
+    { python3 "$check" peaks "$work/stdout" "$work/tones.txt" 100 300.1 106 && pass || fail tone_peaks "see above"; }
+expect_picture tone_peaks_range tones-range.svg --from 95 --to 310 --peaks 3 tones.txt tones-range.svg &&
+    { python3 "$check" peaks "$work/stdout" "$work/tones.txt" 100 300.1 106 && pass || fail tone_peaks_range "see above"; }
+
+# Ranges and the log axis: each column's extremes, computed here row by row.
+for case in "range 90 320 lin --from 90 --to 320" "log 0.25 511.75 log --log-frequency" \
+    "log_range 50 400 log --log-frequency --from 50 --to 400" "beyond_end 400 511.75 lin --from 400 --to 9000"; do
+    set -- $case
+    name=$1 low=$2 high=$3 scale=$4
+    shift 4
+    expect_picture "$name" "$name.svg" --linear --phase "$@" tones.txt "$name.svg" &&
+        { python3 "$check" envelope "$work/$name.svg" "$work/tones.txt" "$low" "$high" "$scale" && pass || fail "$name" "see above"; }
+done
+expect_picture log_decades log-decades.svg --log-frequency --peaks 3 tones.txt log-decades.svg
+
+# Every magnitude 0 (what a comma-separated input gives), nothing finite.
+printf '0\t0\t0\r\n0.5\t0\t0\r\n1\t0\t0\r\n' >"$work/zeros.txt"
+expect_picture all_zero zeros.svg --phase zeros.txt zeros.svg &&
+    { grep -q '>all magnitudes are 0<' "$work/zeros.svg" && ! grep -q '10<tspan' "$work/zeros.svg" && pass ||
+        fail all_zero "no note, or a log axis"; }
+printf '0\t-1.#IND\t0\r\n0.5\t1.#INF\t0\r\n' >"$work/nothing.txt"
+expect_picture nothing_finite nothing.svg nothing.txt nothing.svg &&
+    { grep -q '>no row has three finite values<' "$work/nothing.svg" && pass || fail nothing_finite "no note"; }
+
+# "--" ends the options.
+cp "$work/one.txt" "$work/--odd.txt"
+expect_picture options_end --odd.svg -- --odd.txt
+
+# ---- The spectrum is never replaced.
+
+# A spectrum whose derived picture name is its own: the picture takes the
+# whole name and ".svg".
+cp "$work/one.txt" "$work/own.svg"
+expect_picture own_name own.svg.svg own.svg && { cmp -s "$work/own.svg" "$work/one.txt" && pass || fail own_name "spectrum changed"; }
+cp "$work/one.txt" "$work/kept-spectrum.svg"
+mkdir -p "$work/sub"
+for spelling in ./kept-spectrum.svg sub/../kept-spectrum.svg; do
+    expect_failure "same_file $spelling" 2 "$spelling is the spectrum kept-spectrum.svg under another name: the picture would replace it" \
+        kept-spectrum.svg "$spelling"
+done
+cmp -s "$work/kept-spectrum.svg" "$work/one.txt" && pass || fail same_file "the spectrum was changed"
+
 # ---- Failures.
+
+expect_failure empty_range 1 "tones.txt: no rows from 600 to 700 (the spectrum's rows go from 0 to 511.75)" --from 600 --to 700 tones.txt x.svg
+expect_failure between_rows 1 "tones.txt: no rows from 0.3 to 0.4 (the spectrum's rows go from 0 to 511.75)" --from 0.3 --to 0.4 tones.txt x.svg
 
 cp "$root/examples/signal.txt" "$work/signal.txt"
 expect_failure signal 1 "signal.txt:1: expected three tab-separated numbers" signal.txt
@@ -183,8 +247,34 @@ expect_failure keeps_old 1 "kept.txt:1: expected three tab-separated numbers" ke
 
 # The command line (the Windows program asks for the file instead).
 if [ -z "${PLOT_HOOK:-}" ]; then
-    usage="usage: fftext-plot [--linear] [--phase] SPECTRUM [PICTURE.svg]"
+    usage="usage: fftext-plot [--linear] [--phase] [--log-frequency] [--from F] [--to F] [--peaks N] [--] SPECTRUM [PICTURE.svg]"
     expect_failure no_arguments 2 "$usage"
+    expect_failure from_without_value 2 "--from needs a finite number
+$usage" one.txt --from
+    expect_failure to_not_a_number 2 "--to needs a finite number
+$usage" --to 5x one.txt
+    expect_failure too_many_peaks 2 "--peaks needs a whole number from 0 to 100
+$usage" --peaks 101 one.txt
+    expect_failure empty_interval 2 "--from must be below --to
+$usage" --from 5 --to 5 one.txt
+    expect_failure log_from_zero 2 "--log-frequency needs --from above 0
+$usage" --log-frequency --from 0 one.txt
+    expect_failure not_svg 2 "one.txt: the picture's name must end in .svg
+$usage" one-copy.txt one.txt
+    [ "$(cat "$work/one.txt")" = "$(printf '0\t2.5\t0\r')" ] && pass ||
+        fail not_svg "the second spectrum was changed"
+    # A link to the spectrum, as PICTURE.
+    ln -s kept-spectrum.svg "$work/link.svg"
+    expect_failure link 2 "link.svg is the spectrum kept-spectrum.svg under another name: the picture would replace it" \
+        kept-spectrum.svg link.svg
+    cmp -s "$work/kept-spectrum.svg" "$work/one.txt" && [ -L "$work/link.svg" ] && pass || fail link "the spectrum or the link was changed"
+    rm -f "$work/link.svg"
+    run_plot --version
+    [ "$RC" = 0 ] && [ "$(cat "$work/stdout")" = "fftext-plot $(sed -n 's/^project(fftext VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")" ] &&
+        pass || fail version "exit code $RC, '$(cat "$work/stdout")'"
+    run_plot --help missing.txt
+    [ "$RC" = 0 ] && [ "$(head -n 1 "$work/stdout")" = "$usage" ] && grep -q -- '--peaks N' "$work/stdout" &&
+        pass || fail help "exit code $RC, '$(head -n 1 "$work/stdout")'"
     expect_failure unknown_option 2 "unknown option --log
 $usage" --log one.txt
     expect_failure three_paths 2 "$usage" one.txt a.svg b.svg

@@ -32,11 +32,52 @@ if ! relay_calls "$work/relay.log" shell32.ShellExecuteW | grep -qE "$(printf '%
     echo "FAIL drop: no ShellExecuteW open call for drop.svg"; status=1
 elif ! "$native_plot" "$work/drop.txt" "$work/native.svg" || ! cmp -s "$work/drop.svg" "$work/native.svg"; then
     echo "FAIL drop: drop.svg is not the native program's picture"; status=1
-elif [ "$rc" != 0 ] && [ "$rc" != 1 ]; then
-    echo "FAIL drop: exit code $rc"; status=1
+elif [ "$rc" != 0 ]; then
+    echo "FAIL drop: exit code $rc (the picture was written, not opened: still 0)"; status=1
 else
     echo "drop: picture written beside the file and opened"
 fi
+
+# The spectrum is never replaced. Windows names ignore case: spec.SVG dropped
+# on the program would give the picture spec.svg, the spectrum itself, so the
+# picture takes the whole name and ".svg"; SPEC.svg as the picture of
+# spec.svg is refused. Each time the spectrum stays as it was.
+printf '0\t2\t0\r\n1\t0.5\t1\r\n2\t0.25\t-1\r\n' >"$work/spec.SVG"
+cp "$work/spec.SVG" "$work/kept.txt"
+(cd "$work" && wine_cli "$work/relay.log" "$exe" spec.SVG)
+rc=$?
+"$native_plot" "$work/spec.SVG" "$work/native.svg"
+if [ "$rc" != 0 ] || ! cmp -s "$work/spec.SVG" "$work/kept.txt" || ! cmp -s "$work/spec.SVG.svg" "$work/native.svg"; then
+    echo "FAIL drop_svg: exit code $rc, files: $(cd "$work" && ls spec*)"; status=1
+else
+    echo "drop_svg: spec.SVG kept, picture spec.SVG.svg"
+fi
+rm -f "$work/spec.SVG" "$work/spec.SVG.svg"
+cp "$work/kept.txt" "$work/spec.svg"
+(cd "$work" && wine_cli "$work/relay.log" "$exe" spec.svg SPEC.svg)
+rc=$?
+want='L"SPEC.svg is the spectrum spec.svg under another name: the picture would replace it"'
+if [ "$rc" != 2 ] || ! cmp -s "$work/spec.svg" "$work/kept.txt" ||
+    ! relay_calls "$work/relay.log" user32.MessageBoxW | grep -qF "$want"; then
+    echo "FAIL picture_is_spectrum: exit code $rc, $(relay_calls "$work/relay.log" user32.MessageBoxW)"; status=1
+else
+    echo "picture_is_spectrum: refused, spec.svg kept"
+fi
+
+# A picture whose whole name (Z:\...\p.svg) has 255 characters, within 14
+# of MAX_PATH: the new file beside it is made all the same.
+base=$(printf 'Z:%s\\' "$work" | wc -c)
+long=$work/$(head -c $((255 - base - 6)) /dev/zero | tr '\0' f)
+mkdir -p "$long"
+(cd "$long" && wine_cli "$work/relay.log" "$exe" ../kept.txt p.svg)
+rc=$?
+"$native_plot" "$work/kept.txt" "$work/native.svg"
+if [ "$rc" != 0 ] || ! cmp -s "$long/p.svg" "$work/native.svg"; then
+    echo "FAIL long_folder: exit code $rc, $(relay_calls "$work/relay.log" user32.MessageBoxW)"; status=1
+else
+    echo "long_folder: picture written, its name 255 characters long"
+fi
+rm -rf "$long"
 
 # No argument: the open dialog, which without a display returns at once as
 # if cancelled: exit code 1, no message, no picture.

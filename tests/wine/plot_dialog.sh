@@ -64,6 +64,8 @@ APP_PID=
 "$native" "$work/picked.txt" "$work/native.svg"
 if ! cmp -s "$work/picked.svg" "$work/native.svg"; then
     fail picked "no picture beside the picked file, or not the native program's (exit code $rc)"
+elif [ "$rc" != 0 ]; then
+    fail picked "exit code $rc: the picture was written (no viewer opened it), want 0"
 elif ! relay_calls "$work/picked.log" shell32.ShellExecuteW | grep -q 'L"open",[0-9a-f]* L"Z:.*\\\\picked.svg"'; then
     fail picked "the picture was not opened: $(relay_calls "$work/picked.log" shell32.ShellExecuteW)"
 else

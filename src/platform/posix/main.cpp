@@ -1,5 +1,5 @@
 #include "driver/driver.h"
-#include "platform/posix/posix_platform.h"
+#include "os/os.h"
 
 int main(int argc, char** argv) {
     keep_arguments(argc, argv);

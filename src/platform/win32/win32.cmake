@@ -14,9 +14,10 @@ set(FFTEXT_WIN32_LINK -static -static-libgcc -static-libstdc++ -Wl,--large-addre
 
 add_library(fftext_platform STATIC
   src/platform/fault_injection.cpp
+  src/platform/replace_input.cpp
   ${FFTEXT_WIN32_DIR}/win32_platform.cpp
 )
-target_link_libraries(fftext_platform PUBLIC fftext_common comdlg32 shell32 user32 kernel32)
+target_link_libraries(fftext_platform PUBLIC fftext_common fftext_os comdlg32 user32 kernel32)
 target_compile_definitions(fftext_platform PRIVATE ${FFTEXT_WIN32_DEFINES})
 target_compile_options(fftext_platform PRIVATE ${FFTEXT_WARNINGS} -fno-exceptions -fno-rtti)
 

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "output/output.h"
-#include "output/pow10_table.h"
-#include "output/wide_multiply.h"
+#include "numbers/numbers.h"
+#include "numbers/pow10_table.h"
+#include "numbers/wide_multiply.h"
 
 namespace {
 
