@@ -30,7 +30,8 @@ run_exe() {
     (cd "$work" && wine_cli "$work/relay.log" "$exe" "$@")
     RC=$?
     BOXES=$(relay_calls "$work/relay.log" user32.MessageBoxW |
-        sed -E 's/.*Call user32\.MessageBoxW\(00000000,[0-9a-f]{8} L"(.*)",[0-9a-f]{8} L"fftext-import",([0-9a-f]{8})\) ret=.*/\2 \1/')
+        sed -E 's/.*Call user32\.MessageBoxW\(00000000,[0-9a-f]{8} L"(.*)",[0-9a-f]{8} L"fftext-import",([0-9a-f]{8})\) ret=.*/\2 \1/' |
+        sed -e 's/\\"/"/g' -e 's/\\\\/\\/g')  # relay writes " as \" and \ as \\
 }
 # The native program's message for the same arguments, without its name.
 native_message() { (cd "$work" && "$native" "$@" 2>&1 >/dev/null | sed -e 's/^fftext-import: //'); }
