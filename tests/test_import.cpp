@@ -32,7 +32,8 @@ bool append(void* context, const char* bytes, size_t count) {
     return true;
 }
 
-ImportResult convert(const std::string& bytes, const ImportOptions& options, std::string* out, ParallelRun run) {
+ImportResult convert(const std::string& bytes, const ImportOptions& options, std::string* out,
+                     ParallelRun run) {
     Memory memory{bytes, 0};
     out->clear();
     return convert_export(options, ImportSource{read_memory, &memory}, ImportSink{append, out}, run);
@@ -51,7 +52,8 @@ std::string utf16(const std::string& utf8, bool little) {
         } else if (c >= 0xC0) {
             code = c & 0x1Fu, length = 2;
         }
-        for (size_t k = 1; k < length; ++k) code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
+        for (size_t k = 1; k < length; ++k)
+            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3Fu);
         i += length;
         auto unit = [&](uint32_t u) {
             const char low = static_cast<char>(u & 0xFF), high = static_cast<char>(u >> 8);
@@ -82,13 +84,18 @@ TEST(ImportStream, EveryEncodingAndLineEndGivesTheSameRows) {
     for (int i = 0; i < 40000; ++i) {
         std::string note;
         for (auto k = random() % 9; k > 0; --k) note += words[random() % 6];
-        const std::string x = std::to_string(i), y = std::to_string(static_cast<int>(random() % 2001) - 1000) + ".25";
+        const std::string x = std::to_string(i),
+                          y = std::to_string(static_cast<int>(random() % 2001) - 1000) + ".25";
         for (int e = 0; e < 3; ++e) lines[e] += x + "," + y + ",\"" + note + "\"" + ends[e];
         want += x + "\t" + y + "\n";
     }
     ImportOptions options{};
-    const std::string inputs[] = {lines[0], "\xEF\xBB\xBF" + lines[1], lines[2], utf16(lines[1], true),
-                                  utf16(lines[2], false), utf16(lines[0], false)};
+    const std::string inputs[] = {lines[0],
+                                  "\xEF\xBB\xBF" + lines[1],
+                                  lines[2],
+                                  utf16(lines[1], true),
+                                  utf16(lines[2], false),
+                                  utf16(lines[0], false)};
     for (const std::string& input : inputs) {
         for (ParallelRun run : {ParallelRun(run_in_turn), ParallelRun(run_on_test_threads)}) {
             std::string got;
@@ -105,7 +112,8 @@ TEST(ImportStream, EveryEncodingAndLineEndGivesTheSameRows) {
 // line ends; with --skip-bad the rows around it are kept.
 TEST(ImportStream, BadCellLinesCountEveryLineEnd) {
     std::string text;
-    for (int i = 0; i < 60000; ++i) text += std::to_string(i) + (i % 3 == 0 ? ";1\r\n" : i % 3 == 1 ? ";2\n" : ";3\r");
+    for (int i = 0; i < 60000; ++i)
+        text += std::to_string(i) + (i % 3 == 0 ? ";1\r\n" : i % 3 == 1 ? ";2\n" : ";3\r");
     text += "60000;x\n60001;5\n";
     ImportOptions options{};
     std::string got;
@@ -129,7 +137,8 @@ TEST(ImportDates, DaysFromCivilAgreesWithCounting) {
         for (unsigned month = 1; month <= 12; ++month) {
             const unsigned length = month_days[month - 1] + ((month == 2 && leap(year)) ? 1u : 0u);
             for (unsigned day = 1; day <= length; day += (day == 1 ? 27 : 1)) {
-                ASSERT_EQ(days_from_civil(year, month, day), days + day - 1) << year << "-" << month << "-" << day;
+                ASSERT_EQ(days_from_civil(year, month, day), days + day - 1)
+                    << year << "-" << month << "-" << day;
             }
             days += length;
         }
@@ -228,9 +237,11 @@ TEST(ImportCells, SplitCells) {
     };
     for (const Case& c : cases) {
         CellSpan spans[8];
-        const size_t count = split_cells(c.line, std::char_traits<char>::length(c.line), c.delimiter, spans, 8);
+        const size_t count =
+            split_cells(c.line, std::char_traits<char>::length(c.line), c.delimiter, spans, 8);
         ASSERT_EQ(count, c.cells.size()) << c.line;
-        for (size_t i = 0; i < count; ++i) EXPECT_EQ(std::string(spans[i].text, spans[i].length), c.cells[i]) << c.line;
+        for (size_t i = 0; i < count; ++i)
+            EXPECT_EQ(std::string(spans[i].text, spans[i].length), c.cells[i]) << c.line;
     }
 }
 

@@ -66,9 +66,12 @@ std::string shown_cell(const CellSpan& cell) {
 
 std::string cell_problem(CellKind kind, const CellSpan& cell, bool time_wanted) {
     switch (kind) {
-        case CellKind::empty: return "empty cell";
-        case CellKind::ambiguous: return shown_cell(cell) + " holds a '.' in a file with decimal commas";
-        case CellKind::out_of_range: return shown_cell(cell) + " is out of range";
+        case CellKind::empty:
+            return "empty cell";
+        case CellKind::ambiguous:
+            return shown_cell(cell) + " holds a '.' in a file with decimal commas";
+        case CellKind::out_of_range:
+            return shown_cell(cell) + " is out of range";
         case CellKind::date_time:
             return shown_cell(cell) + " is a date-time where the column holds numbers";
         default:
@@ -215,7 +218,8 @@ struct Formatter {
 
 bool flush(Formatter* formatter) {
     if (formatter->filled > 0 && !formatter->failed) {
-        formatter->failed = !formatter->sink.write(formatter->sink.context, formatter->output.get(), formatter->filled);
+        formatter->failed =
+            !formatter->sink.write(formatter->sink.context, formatter->output.get(), formatter->filled);
     }
     formatter->bytes += formatter->filled;
     formatter->filled = 0;
@@ -268,7 +272,8 @@ uint64_t line_of_row(const Formatter& formatter, uint64_t index) {
 }
 
 double abscissa(const Formatter& formatter, uint64_t index) {
-    return formatter.abscissae[static_cast<size_t>(index / kChunkValues)][static_cast<size_t>(index % kChunkValues)];
+    return formatter
+        .abscissae[static_cast<size_t>(index / kChunkValues)][static_cast<size_t>(index % kChunkValues)];
 }
 
 // fftext's own test: every interval within 1 % of the mean step.
@@ -282,7 +287,8 @@ void check_steps(const Formatter& formatter, ImportResult* result) {
     const double tolerance = 0.01 * dx;
     for (uint64_t i = 1; i < rows; ++i) {
         const double before = abscissa(formatter, i - 1), x = abscissa(formatter, i);
-        if (x > before && std::fabs((x - before) - dx) > tolerance) add_line(&result->off_step, line_of_row(formatter, i));
+        if (x > before && std::fabs((x - before) - dx) > tolerance)
+            add_line(&result->off_step, line_of_row(formatter, i));
     }
 }
 
@@ -313,7 +319,8 @@ bool read_sample(TextStream* stream) {
 
 }  // namespace
 
-ImportResult convert_export(const ImportOptions& options, ImportSource source, ImportSink sink, ParallelRun run) {
+ImportResult convert_export(const ImportOptions& options, ImportSource source, ImportSink sink,
+                            ParallelRun run) {
     ImportResult result{};
     std::unique_ptr<Parser> parser(new Parser{});
     parser->options = &options;
@@ -346,7 +353,8 @@ ImportResult convert_export(const ImportOptions& options, ImportSource source, I
     }
     const std::vector<TextLine> sample = unread_lines(stream, kSampleLines);
     Layout& layout = parser->layout;
-    if (!detect_layout(sample, stream.at_end && sample.size() < kSampleLines, effective, &layout, &result)) return result;
+    if (!detect_layout(sample, stream.at_end && sample.size() < kSampleLines, effective, &layout, &result))
+        return result;
     layout.data_line += passed_over;
     if (layout.header_line != 0) layout.header_line += passed_over;
     result.delimiter = layout.delimiter;

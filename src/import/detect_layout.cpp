@@ -11,7 +11,8 @@ struct Candidate {
 
 // Tried in this order; the first of those with the most rows of numbers wins.
 // Decimal commas go with semicolons and tabs only.
-const Candidate kCandidates[] = {{'\t', false}, {'\t', true}, {';', false}, {';', true}, {',', false}, {' ', false}};
+const Candidate kCandidates[] = {{'\t', false}, {'\t', true}, {';', false},
+                                 {';', true},   {',', false}, {' ', false}};
 
 bool is_blank_line(const TextLine& line) {
     for (size_t i = 0; i < line.length; ++i) {
@@ -51,7 +52,8 @@ uint32_t column_named(const TextLine& header, char delimiter, const std::string&
     CellSpan cells[kMostHeaderCells];
     const size_t count = split_cells(header.text, header.length, delimiter, cells, kMostHeaderCells);
     for (size_t i = 0; i < count && i < kMostHeaderCells; ++i) {
-        if (name.compare(0, std::string::npos, cells[i].text, cells[i].length) == 0) return static_cast<uint32_t>(i + 1);
+        if (name.compare(0, std::string::npos, cells[i].text, cells[i].length) == 0)
+            return static_cast<uint32_t>(i + 1);
     }
     return 0;
 }
@@ -80,7 +82,8 @@ struct Try {
     size_t rows;  // lines of the sample from the first data row on that hold values
 };
 
-Try try_candidate(const std::vector<TextLine>& lines, const Candidate& candidate, const ImportOptions& options) {
+Try try_candidate(const std::vector<TextLine>& lines, const Candidate& candidate,
+                  const ImportOptions& options) {
     Try attempt{};
     attempt.layout.delimiter = candidate.delimiter;
     attempt.layout.decimal_comma = candidate.decimal_comma;
@@ -99,8 +102,8 @@ Try try_candidate(const std::vector<TextLine>& lines, const Candidate& candidate
     Columns columns;
     if (!resolve_columns(options, header, candidate.delimiter, &columns)) return attempt;
     size_t first = from;
-    while (first < lines.size() &&
-           (is_blank_line(lines[first]) || (!options.has_skip && !holds_values(lines[first], candidate, columns)))) {
+    while (first < lines.size() && (is_blank_line(lines[first]) ||
+                                    (!options.has_skip && !holds_values(lines[first], candidate, columns)))) {
         ++first;
     }
     if (first == lines.size()) return attempt;
@@ -121,8 +124,8 @@ Try try_candidate(const std::vector<TextLine>& lines, const Candidate& candidate
         while (before > 0 && is_blank_line(lines[before - 1])) --before;
         if (before > 0) {
             std::vector<CellSpan> spans(layout.needed);
-            if (split_cells(lines[before - 1].text, lines[before - 1].length, candidate.delimiter, spans.data(),
-                            layout.needed) >= layout.needed) {
+            if (split_cells(lines[before - 1].text, lines[before - 1].length, candidate.delimiter,
+                            spans.data(), layout.needed) >= layout.needed) {
                 layout.header_line = before;
             }
         }
@@ -132,11 +135,13 @@ Try try_candidate(const std::vector<TextLine>& lines, const Candidate& candidate
         layout.time_of_day = read_cell(x.text, x.length, candidate.decimal_comma).kind == CellKind::date_time;
     } else if (layout.x_column > 2) {
         std::vector<CellSpan> spans(layout.x_column);
-        split_cells(lines[first].text, lines[first].length, candidate.delimiter, spans.data(), layout.x_column);
+        split_cells(lines[first].text, lines[first].length, candidate.delimiter, spans.data(),
+                    layout.x_column);
         const CellSpan& x = spans[layout.x_column - 1];
         layout.time_of_day = read_cell(x.text, x.length, candidate.decimal_comma).kind == CellKind::date_time;
     }
-    if (options.has_skip && attempt.rows == 0) attempt.rows = 1;  // the first line after the skip is data anyway
+    if (options.has_skip && attempt.rows == 0)
+        attempt.rows = 1;  // the first line after the skip is data anyway
     return attempt;
 }
 
@@ -167,18 +172,22 @@ bool detect_layout(const std::vector<TextLine>& lines, bool complete, const Impo
         if (attempt.rows > best.rows) best = attempt;
     }
     if (best.rows == 0) {
-        const std::string where = complete ? std::string() : " in the first " + std::to_string(lines.size()) + " lines";
+        const std::string where =
+            complete ? std::string() : " in the first " + std::to_string(lines.size()) + " lines";
         if (options.has_skip && options.skip >= lines.size() && complete) {
             result->fault = ImportFault::no_data;
             result->detail = "no lines after the " + std::to_string(options.skip) + " skipped";
         } else if (has_names(options) && !options.has_skip) {
             result->fault = ImportFault::no_header;
-            result->detail = "no line holds the column name" + std::string(options.x.name.empty() || options.y.name.empty() ? " " : "s ") +
+            result->detail = "no line holds the column name" +
+                             std::string(options.x.name.empty() || options.y.name.empty() ? " " : "s ") +
                              quoted_names(options) + " as a cell, followed by a row of numbers" + where;
         } else if (has_names(options)) {
             result->fault = ImportFault::unknown_name;
-            result->detail = "line " + std::to_string(options.skip) + " (the last one skipped) does not name the column" +
-                             std::string(options.x.name.empty() || options.y.name.empty() ? " " : "s ") + quoted_names(options);
+            result->detail = "line " + std::to_string(options.skip) +
+                             " (the last one skipped) does not name the column" +
+                             std::string(options.x.name.empty() || options.y.name.empty() ? " " : "s ") +
+                             quoted_names(options);
         } else {
             result->fault = ImportFault::no_data;
             result->detail = "no row of numbers in the chosen columns" + where;

@@ -25,12 +25,12 @@ struct ImportOptions {
     bool decimal_comma;  // forced; otherwise detected for ';' and '\t' files
     ColumnChoice x;
     ColumnChoice y;
-    bool has_step;       // --dt: abscissa t0 + i * dt
+    bool has_step;  // --dt: abscissa t0 + i * dt
     double dt;
     double t0;
-    bool has_skip;       // --skip N: the data begin at line N + 1
+    bool has_skip;  // --skip N: the data begin at line N + 1
     uint32_t skip;
-    bool skip_bad;       // rows with a bad cell are dropped, not an error
+    bool skip_bad;  // rows with a bad cell are dropped, not an error
 };
 
 // Reads up to `count` bytes; *got < count only at the end. False on an error.
@@ -56,13 +56,13 @@ struct LineList {
 
 enum class ImportFault {
     none,
-    read_error,   // the source failed
-    write_error,  // the sink failed
-    bad_cell,     // `line`, `column`, `detail` (the problem and the cell)
-    no_data,      // no data rows (`detail` says why)
-    no_header,    // no line holds every column name given
-    unknown_name, // a column name is not in the header (detail: the name)
-    long_line,    // `line` is longer than kMaxLineBytes
+    read_error,    // the source failed
+    write_error,   // the sink failed
+    bad_cell,      // `line`, `column`, `detail` (the problem and the cell)
+    no_data,       // no data rows (`detail` says why)
+    no_header,     // no line holds every column name given
+    unknown_name,  // a column name is not in the header (detail: the name)
+    long_line,     // `line` is longer than kMaxLineBytes
 };
 
 struct ImportResult {
@@ -85,10 +85,10 @@ struct ImportResult {
     uint64_t bytes;
     double first_x;
     double last_x;
-    double mean_step;  // (last - first) / (rows - 1), as fftext computes it
-    LineList bad_rows;     // dropped with skip_bad
-    LineList going_back;   // abscissa not above the one before
-    LineList off_step;     // interval more than 1 % from the mean step
+    double mean_step;     // (last - first) / (rows - 1), as fftext computes it
+    LineList bad_rows;    // dropped with skip_bad
+    LineList going_back;  // abscissa not above the one before
+    LineList off_step;    // interval more than 1 % from the mean step
 };
 
 // Lines longer than this are refused (the reader's memory stays bounded).
@@ -99,7 +99,8 @@ constexpr size_t kMaxLineBytes = size_t{1} << 20;
 // sink received. `run` runs two tasks at once (reading and parsing one block,
 // formatting and writing the one before); run_in_turn does them in turn.
 // Memory: about 8 MiB plus 8 bytes per row.
-ImportResult convert_export(const ImportOptions& options, ImportSource source, ImportSink sink, ParallelRun run);
+ImportResult convert_export(const ImportOptions& options, ImportSource source, ImportSink sink,
+                            ParallelRun run);
 
 // ---- The parts, for the tests
 
@@ -109,8 +110,8 @@ enum class CellKind { number, date_time, empty, not_number, ambiguous, out_of_ra
 struct CellValue {
     CellKind kind;
     double number;
-    int64_t seconds;      // date-time: seconds since 1970-01-01T00:00:00Z, offset applied
-    uint32_t nanoseconds; // and the fraction of the second
+    int64_t seconds;       // date-time: seconds since 1970-01-01T00:00:00Z, offset applied
+    uint32_t nanoseconds;  // and the fraction of the second
 };
 
 // Reads one cell (quotes and surrounding blanks already removed).

@@ -22,8 +22,8 @@ struct Layout {
     uint64_t data_line;    // the first data row
     uint32_t x_column;     // 1-based; 0: t0 + i * dt
     uint32_t y_column;
-    uint32_t needed;       // cells up to the last chosen column
-    bool time_of_day;      // the abscissae are date-times
+    uint32_t needed;   // cells up to the last chosen column
+    bool time_of_day;  // the abscissae are date-times
 };
 
 // Decides the layout from `lines` (the first lines of the export, line 1

@@ -122,7 +122,8 @@ size_t split_cells(const char* line, size_t length, char delimiter, CellSpan* ce
             // and may hold the delimiter; with anything but blanks after the
             // closing quote, the cell is the raw text and reads as text.
             size_t close = open + 1;
-            while (close < length && !(line[close] == '"' && (close + 1 >= length || line[close + 1] != '"'))) {
+            while (close < length &&
+                   !(line[close] == '"' && (close + 1 >= length || line[close + 1] != '"'))) {
                 close += (line[close] == '"') ? 2 : 1;
             }
             size_t after = (close < length) ? close + 1 : close;
@@ -133,7 +134,8 @@ size_t split_cells(const char* line, size_t length, char delimiter, CellSpan* ce
                 at = after;
             } else {
                 at = (close > at) ? close : at;
-                while (at < length && line[at] != delimiter && !(delimiter == ' ' && is_blank(line[at]))) ++at;
+                while (at < length && line[at] != delimiter && !(delimiter == ' ' && is_blank(line[at])))
+                    ++at;
                 end = at;
             }
         }
@@ -154,7 +156,8 @@ size_t split_cells(const char* line, size_t length, char delimiter, CellSpan* ce
 CellValue read_cell(const char* text, size_t length, bool decimal_comma) {
     CellValue value{CellKind::empty, 0.0, 0, 0};
     if (length == 0) return value;
-    if (length >= 16 && is_digit(text[0]) && text[4] == '-' && read_date_time(text, length, &value)) return value;
+    if (length >= 16 && is_digit(text[0]) && text[4] == '-' && read_date_time(text, length, &value))
+        return value;
     // read_number needs a terminator outside its syntax: the cell is copied.
     char small[128];
     std::string large;

@@ -99,15 +99,16 @@ int read_command_line(CommandLine* line) {
             has_t0 = true;
             usable = number_argument(value, &options.t0);
         } else if (argument_is(argument, "--delimiter")) {
-            options.delimiter = value == "tab" || value == "\t" ? '\t' : value == "space" || value == " " ? ' '
-                              : value == "," || value == "comma"     ? ','
-                              : value == ";" || value == "semicolon" ? ';'
-                                                                     : '\0';
+            options.delimiter = value == "tab" || value == "\t"        ? '\t'
+                                : value == "space" || value == " "     ? ' '
+                                : value == "," || value == "comma"     ? ','
+                                : value == ";" || value == "semicolon" ? ';'
+                                                                       : '\0';
             usable = options.delimiter != '\0';
         } else if (argument_is(argument, "--skip")) {
             double skip = 0.0;
-            usable = value.find_first_not_of("0123456789") == std::string::npos && number_argument(value, &skip) &&
-                     skip < 4e9;
+            usable = value.find_first_not_of("0123456789") == std::string::npos &&
+                     number_argument(value, &skip) && skip < 4e9;
             options.has_skip = true;
             options.skip = static_cast<uint32_t>(skip);
         } else if (argument_is(argument, "--decimal-comma")) {
@@ -210,7 +211,8 @@ int run_import() {
         }
         if (!line.force && !(dropped && ask_to_replace(data_name + " exists. Replace it?"))) {
             close_file(state.file);
-            if (!dropped || !has_open_dialog()) show_failure(data_name + ": the file exists (--force replaces it)");
+            if (!dropped || !has_open_dialog())
+                show_failure(data_name + ": the file exists (--force replaces it)");
             return 1;
         }
         line.force = true;

@@ -12,10 +12,14 @@ std::string number_text(double value) {
 
 std::string delimiter_name(char delimiter) {
     switch (delimiter) {
-        case ',': return "comma-separated";
-        case ';': return "semicolon-separated";
-        case '\t': return "tab-separated";
-        default: return "blank-separated";
+        case ',':
+            return "comma-separated";
+        case ';':
+            return "semicolon-separated";
+        case '\t':
+            return "tab-separated";
+        default:
+            return "blank-separated";
     }
 }
 
@@ -38,7 +42,8 @@ bool is_power_of_two(uint64_t n) { return n != 0 && (n & (n - 1)) == 0; }
 std::string summary_text(const ImportResult& result) {
     std::string text = delimiter_name(result.delimiter);
     text += result.decimal_comma ? ", decimal comma" : ", decimal point";
-    text += result.header_line != 0 ? ", header at line " + std::to_string(result.header_line) : ", no header";
+    text +=
+        result.header_line != 0 ? ", header at line " + std::to_string(result.header_line) : ", no header";
     text += "; x ";
     text += result.x_column == 0 ? std::string("from --dt") : "column " + std::to_string(result.x_column);
     if (result.time_of_day) text += " (date-times, seconds from the first row)";
@@ -51,8 +56,8 @@ std::string summary_text(const ImportResult& result) {
         text += ", " + std::to_string(result.bad_rows.count) + " with a bad cell dropped (" +
                 line_list(result.bad_rows) + ")";
     }
-    text += "; mean step " + number_text(result.mean_step) + ", from " + number_text(result.first_x) + " to " +
-            number_text(result.last_x);
+    text += "; mean step " + number_text(result.mean_step) + ", from " + number_text(result.first_x) +
+            " to " + number_text(result.last_x);
     return text;
 }
 
@@ -64,7 +69,8 @@ std::vector<std::string> warning_texts(const ImportResult& result) {
         warnings.push_back(refuse + "the abscissa goes back or repeats at " + line_list(result.going_back));
     }
     if (result.off_step.count > 0) {
-        warnings.push_back(refuse + "the step is more than 1 % from the mean at " + line_list(result.off_step));
+        warnings.push_back(refuse + "the step is more than 1 % from the mean at " +
+                           line_list(result.off_step));
     }
     constexpr uint64_t kMostBytes = uint64_t{256} << 20;
     if (result.bytes >= kMostBytes) {
@@ -75,13 +81,18 @@ std::vector<std::string> warning_texts(const ImportResult& result) {
 
 std::string fault_text(const ImportResult& result) {
     switch (result.fault) {
-        case ImportFault::none: return std::string();
-        case ImportFault::read_error: return "cannot read the file";
-        case ImportFault::write_error: return "cannot write the data file";
+        case ImportFault::none:
+            return std::string();
+        case ImportFault::read_error:
+            return "cannot read the file";
+        case ImportFault::write_error:
+            return "cannot write the data file";
         case ImportFault::bad_cell:
-            return std::to_string(result.line) + ": column " + std::to_string(result.column) + ": " + result.detail;
+            return std::to_string(result.line) + ": column " + std::to_string(result.column) + ": " +
+                   result.detail;
         case ImportFault::long_line:
-            return std::to_string(result.line) + ": line longer than " + std::to_string(kMaxLineBytes >> 20) + " MiB";
+            return std::to_string(result.line) + ": line longer than " + std::to_string(kMaxLineBytes >> 20) +
+                   " MiB";
         default:
             return result.line != 0 ? std::to_string(result.line) + ": " + result.detail : result.detail;
     }

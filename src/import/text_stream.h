@@ -21,11 +21,11 @@ struct TextStream {
     std::vector<char> text;  // UTF-8; the unread part is [start, end)
     size_t start;
     size_t end;
-    bool at_end;          // the source has nothing more
-    bool has_odd_byte;    // UTF-16: the first byte of a unit split by a block
+    bool at_end;        // the source has nothing more
+    bool has_odd_byte;  // UTF-16: the first byte of a unit split by a block
     unsigned char odd_byte;
     uint32_t high_surrogate;  // UTF-16: waiting for its low half (0: none)
-    uint64_t line;        // the number of the last line handed out
+    uint64_t line;            // the number of the last line handed out
 };
 
 void start_text_stream(ImportSource source, TextStream* stream);

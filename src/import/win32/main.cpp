@@ -2,8 +2,8 @@
 // converted beside itself and the summary shown in a box; without an argument
 // it asks for the export; with EXPORT and DATA (scripts) only a failure
 // shows a box.
-#include <windows.h>
 #include <commdlg.h>
+#include <windows.h>
 
 #include <string>
 
@@ -15,7 +15,8 @@ constexpr DWORD kPathChars = 32768;
 const wchar_t kCaption[] = L"fftext-import";
 
 std::wstring wide_of(const std::string& text) {
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
     return wide;
@@ -30,7 +31,8 @@ bool ask_export_path(Path* path) {
     chosen[0] = L'\0';
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof dialog;
-    dialog.lpstrFilter = L"Exports (*.csv;*.txt;*.tsv;*.dat)\0*.csv;*.txt;*.tsv;*.dat\0All files (*.*)\0*.*\0";
+    dialog.lpstrFilter =
+        L"Exports (*.csv;*.txt;*.tsv;*.dat)\0*.csv;*.txt;*.tsv;*.dat\0All files (*.*)\0*.*\0";
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = chosen;
     dialog.nMaxFile = kPathChars;
@@ -42,8 +44,8 @@ bool ask_export_path(Path* path) {
 }
 
 bool ask_to_replace(const std::string& question) {
-    return MessageBoxW(nullptr, wide_of(question).c_str(), kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ==
-           IDYES;
+    return MessageBoxW(nullptr, wide_of(question).c_str(), kCaption,
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 void show_summary(const std::string& text, bool dropped) {
