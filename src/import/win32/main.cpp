@@ -2,8 +2,9 @@
 // converted beside itself and the summary shown in a box; without an argument
 // it asks for the export; with EXPORT and DATA (scripts) only a failure
 // shows a box.
-#include <commdlg.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commdlg.h>
 
 #include <string>
 
