@@ -48,7 +48,7 @@ std::string summary_text(const ImportResult& result) {
     text += result.x_column == 0 ? std::string("from --dt") : "column " + std::to_string(result.x_column);
     if (result.time_of_day) text += " (date-times, seconds from the first row)";
     text += ", y column " + std::to_string(result.y_column);
-    text += "; " + std::to_string(result.rows) + (result.rows == 1 ? " row" : " rows");
+    text += "; " + std::to_string(result.rows) + (result.rows == 1 ? " row written" : " rows written");
     text += is_power_of_two(result.rows) ? " (a power of two)" : " (not a power of two)";
     text += ", " + std::to_string(result.lines_before) + (result.lines_before == 1 ? " line" : " lines") +
             " before the data";

@@ -55,7 +55,7 @@ done
 
 # The summary of one of them, word for word.
 run_import --dt 1e-6 scope_metadata_dt.export scope.txt
-want="scope_metadata_dt.export -> scope.txt: comma-separated, decimal point, header at line 7; x from --dt, y column 2; 128 rows (a power of two), 7 lines before the data; mean step 1e-06, from 0 to 0.000127"
+want="scope_metadata_dt.export -> scope.txt: comma-separated, decimal point, header at line 7; x from --dt, y column 2; 128 rows written (a power of two), 7 lines before the data; mean step 1e-06, from 0 to 0.000127"
 if [ "$RC" = 0 ] && [ "$MESSAGE" = "$want" ]; then pass; else fail summary "exit code $RC: $MESSAGE"; fi
 
 # --- Bad cells: the message names line, column and cell; nothing is written.
@@ -107,7 +107,7 @@ expect_refused unknown_name 1 'names.csv: no line holds the column name "volts" 
 bad_cell dropped NaN
 printf '4,\n5,6\n' >>"$work/dropped.csv"
 run_import --skip-bad dropped.csv
-if [ "$RC" = 0 ] && [[ $MESSAGE == *"; 4 rows (a power of two), 1 line before the data, 2 with a bad cell dropped (lines 4 and 6); "* ]] &&
+if [ "$RC" = 0 ] && [[ $MESSAGE == *"; 4 rows written (a power of two), 1 line before the data, 2 with a bad cell dropped (lines 4 and 6); "* ]] &&
     [ "$(cat "$work/dropped.txt")" = "$(printf '0\t1\n1\t2\n3\t4\n5\t6')" ]; then
     pass
 else
