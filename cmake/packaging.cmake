@@ -11,6 +11,7 @@
 set(FFTEXT_SHIPPED_PROGRAMS
   "fftext|docs/fftext.1"
   "fftext-plot|docs/fftext-plot.1"
+  "fftext-import|docs/fftext-import.1"
 )
 
 set(CPACK_PACKAGE_NAME fftext)
@@ -109,5 +110,9 @@ frequency, magnitude and phase of each bin in an exact text format: the same
 input gives the same output bytes on every build.
 .
 Started without arguments, from a desktop menu for instance, it asks for the
-input and output files in dialogs (zenity or kdialog).")
+input and output files in dialogs (zenity or kdialog).
+.
+fftext-import converts spreadsheet and instrument exports (comma, semicolon,
+tab or blank separated; decimal commas; metadata lines; date-times; UTF-16)
+into fftext's input, and refuses empty, NaN and text cells by line and column.")
 include(CPack)

@@ -16,7 +16,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build/fuzz"
-all_targets=(fuzz_read_number fuzz_parse_samples fuzz_format_number fuzz_pipeline)
+all_targets=(fuzz_read_number fuzz_parse_samples fuzz_format_number fuzz_pipeline fuzz_import)
 
 seconds=60
 if [[ "${1:-}" == "--ci" ]]; then

@@ -16,7 +16,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # The programs the package ships; each brings usr/bin/NAME and its manual page.
-programs=(fftext fftext-plot)
+programs=(fftext fftext-plot fftext-import)
 
 passed=0
 failed=0
@@ -119,6 +119,14 @@ if [[ " ${programs[*]} " == *" fftext-plot "* ]]; then
     [ -s "$work/picture.svg" ] && grep -q '<svg' "$work/picture.svg" &&
         { ! command -v xmllint >/dev/null || xmllint --noout "$work/picture.svg"; }
     check packed_plot_draws $? "exit $rc; no well-formed picture.svg"
+fi
+# The import program, once shipped, converts a comma export the packed fftext reads.
+if [[ " ${programs[*]} " == *" fftext-import "* ]]; then
+    printf 'time,signal\n0,1.5\n0.5,-2\n1,0.25\n1.5,4\n' >"$work/export.csv"
+    (cd "$work" && "$root/usr/bin/fftext-import" export.csv </dev/null >/dev/null 2>&1)
+    rc=$?
+    [ "$rc" = 0 ] && [ "$(cat "$work/export.txt")" = "$(printf '0\t1.5\n0.5\t-2\n1\t0.25\n1.5\t4')" ]
+    check packed_import_converts $? "exit $rc; $(head -c 200 "$work/export.txt" 2>&1)"
 fi
 # The help it prints without a display points at the installed manual.
 env -u DISPLAY "$root/usr/bin/fftext" </dev/null 2>"$work/usage" >/dev/null

@@ -21,7 +21,7 @@ exe=$2
 source=$3
 native=${4:-}
 # The programs the zip ships, each as NAME.exe.
-programs="fftext fftext-plot"
+programs="fftext fftext-plot fftext-import"
 if [ ! -f "$zip" ] || [ "$zip" -ot "$exe" ]; then
     echo "SKIP: no package as new as $exe (cmake --build --preset mingw --target package)"
     echo "0 passed, 0 failed"

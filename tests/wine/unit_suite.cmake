@@ -25,7 +25,7 @@ list(FILTER win_unit_tests EXCLUDE REGEX "/test_load_input\\.cpp$")
 
 add_executable(fftext_tests ${win_unit_tests} ${FFTEXT_UNIT_SUPPORT})
 target_include_directories(fftext_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(fftext_tests PRIVATE fftext_stages fftext_plot_core gtest gtest_main)
+target_link_libraries(fftext_tests PRIVATE fftext_stages fftext_plot_core fftext_import_core gtest gtest_main)
 target_compile_options(fftext_tests PRIVATE ${FFTEXT_WARNINGS})
 # Static runtime, as the program: nothing but system DLLs to find under wine.
 target_link_options(fftext_tests PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--large-address-aware)
