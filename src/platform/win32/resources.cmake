@@ -16,3 +16,17 @@ function(fftext_windows_resources target description)
   # A changed manifest or icon rebuilds the resources.
   set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${FFTEXT_RC_MANIFEST};${FFTEXT_RC_ICON}")
 endfunction()
+
+# fftext_windows_program(TARGET DESCRIPTION): makes TARGET a 32-bit
+# GUI-subsystem program with a wide entry point (wWinMain), the compiler's
+# runtime linked in so that only system DLLs are imported, and the resources
+# above. Large-address-aware: fftext's largest input (2^28 - 1 bytes) needs
+# its text block and a 1 GiB sample array at once, which 2 GiB of address
+# space may not hold in one piece; 64-bit Windows gives such a program 4 GiB.
+function(fftext_windows_program target description)
+  set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
+  target_compile_definitions(${target} PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${FFTEXT_WARNINGS} -municode>)
+  target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++ -Wl,--large-address-aware)
+  fftext_windows_resources(${target} "${description}")
+endfunction()

@@ -7,10 +7,6 @@ enable_language(RC)
 set(FFTEXT_WIN32_DIR ${CMAKE_CURRENT_LIST_DIR})
 include(${FFTEXT_WIN32_DIR}/resources.cmake)
 set(FFTEXT_WIN32_DEFINES UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
-# Large-address-aware: the largest input (2^28 - 1 bytes) needs its text block
-# and a 1 GiB sample array at once, which 2 GiB of address space may not hold
-# in one piece; 64-bit Windows gives such a program 4 GiB.
-set(FFTEXT_WIN32_LINK -static -static-libgcc -static-libstdc++ -Wl,--large-address-aware)
 
 add_library(fftext_platform STATIC
   src/platform/fault_injection.cpp
@@ -22,15 +18,12 @@ target_link_libraries(fftext_platform PUBLIC fftext_common fftext_os comdlg32 us
 target_compile_definitions(fftext_platform PRIVATE ${FFTEXT_WIN32_DEFINES})
 target_compile_options(fftext_platform PRIVATE ${FFTEXT_WARNINGS} -fno-exceptions -fno-rtti)
 
-# WIN32 selects the GUI subsystem (-mwindows); -municode makes wWinMain the entry.
-add_executable(fftext WIN32 ${FFTEXT_WIN32_DIR}/main.cpp)
-fftext_windows_resources(fftext "Fourier spectrum of a sampled signal stored as text")
+add_executable(fftext ${FFTEXT_WIN32_DIR}/main.cpp)
+fftext_windows_program(fftext "Fourier spectrum of a sampled signal stored as text")
 target_link_libraries(fftext PRIVATE fftext_driver)
-target_compile_definitions(fftext PRIVATE ${FFTEXT_WIN32_DEFINES})
-target_compile_options(fftext PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${FFTEXT_WARNINGS} -municode>)
 # The link map tells which library each routine came from (tests/wine/check_pe.sh).
 set(FFTEXT_LINK_MAP ${CMAKE_CURRENT_BINARY_DIR}/fftext.map)
-target_link_options(fftext PRIVATE -municode ${FFTEXT_WIN32_LINK} -Wl,-Map,${FFTEXT_LINK_MAP})
+target_link_options(fftext PRIVATE -Wl,-Map,${FFTEXT_LINK_MAP})
 
 # The release zip (cmake/packaging.cmake), checked by the wine suite.
 set(FFTEXT_PACKAGE_ZIP ${CMAKE_BINARY_DIR}/fftext-${PROJECT_VERSION}-win32.zip)
