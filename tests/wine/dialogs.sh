@@ -60,20 +60,6 @@ relay_count() { relay_calls "$1" "$2" | grep -c . ; }
 xvfb_start "$work" ||
     { echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.log")"; echo "0 passed, 1 failed"; exit 1; }
 
-xdo() { timeout 10 xdotool "$@"; }
-
-# find_window PATTERN [EXCLUDED-ID]: a visible window whose title matches,
-# waited for up to 20 s. An id that is still on screen can be excluded.
-find_window() {
-    local id
-    for _ in $(seq 200); do
-        for id in $(xdo search --onlyvisible --name "$1" 2>/dev/null); do
-            [ "$id" != "${2:-}" ] && { echo "$id"; return 0; }
-        done
-        sleep 0.1
-    done
-    return 1
-}
 
 # gone WINDOW: waits until the window is no longer on screen (ids come back
 # for new windows, so the next search must not start before).

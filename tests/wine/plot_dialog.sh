@@ -14,35 +14,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 exe=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 native=$2
 . "$here/wine_env.sh"
-for tool in Xvfb xdotool xwininfo; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
 [ -x "$native" ] || { echo "SKIP: no native fftext-plot at $native"; exit 77; }
-
-work=$(mktemp -d)
-XVFB_PID=
-APP_PID=
-cleanup() {
-    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
-    wine_session_end
-    rm -rf "$work"
-}
-trap cleanup EXIT
-wine_session_begin_own || exit 1
-
-xvfb_start "$work" || { echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
-
-xdo() { timeout 10 xdotool "$@"; }
-find_window() {  # PATTERN: a visible window with that title, waited for up to 20 s
-    local id
-    for _ in $(seq 200); do
-        id=$(xdo search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
+dialog_session_begin
 
 status=0
 fail() { echo "FAIL $1: $2"; status=1; }

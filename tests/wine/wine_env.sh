@@ -109,6 +109,45 @@ xvfb_start() {
     export DISPLAY=:$(head -n 1 "$work/display")
 }
 
+# dialog_session_begin: what every dialog test starts with. Exits with 77
+# (skipped) without Xvfb, xdotool or xwininfo; otherwise makes WORK, a wine
+# session of its own and a private Xvfb server, all ended on exit (and the
+# program APP_PID, if still running). Exits with 1 when they cannot start.
+dialog_session_begin() {
+    local tool
+    for tool in Xvfb xdotool xwininfo; do
+        command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+    done
+    work=$(mktemp -d)
+    XVFB_PID=
+    APP_PID=
+    trap dialog_session_end EXIT
+    wine_session_begin_own || exit 1
+    xvfb_start "$work" || { echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
+}
+
+dialog_session_end() {
+    [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    wine_session_end
+    rm -rf "$work"
+}
+
+xdo() { timeout 10 xdotool "$@"; }
+
+# find_window PATTERN [EXCLUDED-ID]: a visible window whose title matches,
+# waited for up to 20 s. An id that is still on screen can be excluded.
+find_window() {
+    local id
+    for _ in $(seq 200); do
+        for id in $(xdo search --onlyvisible --name "$1" 2>/dev/null); do
+            [ "$id" != "${2:-}" ] && { echo "$id"; return 0; }
+        done
+        sleep 0.1
+    done
+    return 1
+}
+
 # relay_calls LOG NAME: the relay "Call" lines of one function (dll.Function).
 relay_calls() {
     grep -aF "Call $2(" "$1"
