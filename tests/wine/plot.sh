@@ -38,30 +38,30 @@ else
     echo "drop: picture written beside the file and opened"
 fi
 
-# The spectrum is never replaced. Windows names ignore case: spec.SVG dropped
-# on the program would give the picture spec.svg, the spectrum itself, so the
-# picture takes the whole name and ".svg"; SPEC.svg as the picture of
-# spec.svg is refused. Each time the spectrum stays as it was.
-printf '0\t2\t0\r\n1\t0.5\t1\r\n2\t0.25\t-1\r\n' >"$work/spec.SVG"
-cp "$work/spec.SVG" "$work/kept.txt"
-(cd "$work" && wine_cli "$work/relay.log" "$exe" spec.SVG)
+# The spectrum is never replaced. Windows names ignore case: spectrum.SVG dropped
+# on the program would give the picture spectrum.svg, the spectrum itself, so the
+# picture takes the whole name and ".svg"; SPECTRUM.svg as the picture of
+# spectrum.svg is refused. Each time the spectrum stays as it was.
+printf '0\t2\t0\r\n1\t0.5\t1\r\n2\t0.25\t-1\r\n' >"$work/spectrum.SVG"
+cp "$work/spectrum.SVG" "$work/kept.txt"
+(cd "$work" && wine_cli "$work/relay.log" "$exe" spectrum.SVG)
 rc=$?
-"$native_plot" "$work/spec.SVG" "$work/native.svg"
-if [ "$rc" != 0 ] || ! cmp -s "$work/spec.SVG" "$work/kept.txt" || ! cmp -s "$work/spec.SVG.svg" "$work/native.svg"; then
-    echo "FAIL drop_svg: exit code $rc, files: $(cd "$work" && ls spec*)"; status=1
+"$native_plot" "$work/spectrum.SVG" "$work/native.svg"
+if [ "$rc" != 0 ] || ! cmp -s "$work/spectrum.SVG" "$work/kept.txt" || ! cmp -s "$work/spectrum.SVG.svg" "$work/native.svg"; then
+    echo "FAIL drop_svg: exit code $rc, files: $(cd "$work" && ls spectrum*)"; status=1
 else
-    echo "drop_svg: spec.SVG kept, picture spec.SVG.svg"
+    echo "drop_svg: spectrum.SVG kept, picture spectrum.SVG.svg"
 fi
-rm -f "$work/spec.SVG" "$work/spec.SVG.svg"
-cp "$work/kept.txt" "$work/spec.svg"
-(cd "$work" && wine_cli "$work/relay.log" "$exe" spec.svg SPEC.svg)
+rm -f "$work/spectrum.SVG" "$work/spectrum.SVG.svg"
+cp "$work/kept.txt" "$work/spectrum.svg"
+(cd "$work" && wine_cli "$work/relay.log" "$exe" spectrum.svg SPECTRUM.svg)
 rc=$?
-want='L"SPEC.svg is the spectrum spec.svg under another name: the picture would replace it"'
-if [ "$rc" != 2 ] || ! cmp -s "$work/spec.svg" "$work/kept.txt" ||
+want='L"SPECTRUM.svg is the spectrum spectrum.svg under another name: the picture would replace it"'
+if [ "$rc" != 2 ] || ! cmp -s "$work/spectrum.svg" "$work/kept.txt" ||
     ! relay_calls "$work/relay.log" user32.MessageBoxW | grep -qF "$want"; then
     echo "FAIL picture_is_spectrum: exit code $rc, $(relay_calls "$work/relay.log" user32.MessageBoxW)"; status=1
 else
-    echo "picture_is_spectrum: refused, spec.svg kept"
+    echo "picture_is_spectrum: refused, spectrum.svg kept"
 fi
 
 # A picture whose whole name (Z:\...\p.svg) has 255 characters, within 14
