@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "input/input.h"
 #include "numbers/numbers.h"
 
 namespace {
@@ -9,8 +10,6 @@ namespace {
 // The most bytes of a path and of an input line a detail shows.
 constexpr size_t kMostNameBytes = 120;
 constexpr size_t kMostLineBytes = 60;
-
-bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 void append_number(FailureMessage* message, double value) {
     char digits[32];
@@ -43,7 +42,7 @@ bool find_record_line(const TextBuffer& text, uint32_t record, RecordLine* place
         const char* begin = cursor;
         bool blank = true;
         for (; *cursor != '\0' && *cursor != '\n' && *cursor != '\r'; ++cursor) {
-            if (!is_space(*cursor)) blank = false;
+            if (!is_input_space(*cursor)) blank = false;
         }
         if (!blank && ++records == record) {
             *place = RecordLine{line, begin, cursor};

@@ -8,6 +8,11 @@
 #include "common/workers.h"
 #include "platform/platform.h"
 
+// The text's whitespace: the bytes 0x09 to 0x0D and the blank; CR and LF end
+// a line. The parser and the rescans of a failed or all-zero run share them.
+inline bool is_input_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool is_line_break(char c) { return c == '\n' || c == '\r'; }
+
 // Files must be shorter than this (2^28 bytes).
 constexpr uint32_t kMaxInputBytes = 268435456u;
 

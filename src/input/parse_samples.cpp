@@ -8,10 +8,6 @@
 
 namespace {
 
-bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-bool is_line_break(char c) { return c == '\n' || c == '\r'; }
-
 // The first CR, LF or the terminating zero at or after `cursor`.
 const char* end_of_line(const char* cursor) {
     while (*cursor != '\0' && !is_line_break(*cursor)) ++cursor;
@@ -42,7 +38,7 @@ void parse_chunk(void* context) {
     ChunkEnd ending = ChunkEnd::complete;
     for (;;) {
         // The byte at `end` is no whitespace, so the skip stops there at the latest.
-        while (is_space(*cursor)) ++cursor;
+        while (is_input_space(*cursor)) ++cursor;
         if (cursor == chunk->end) break;
         if (*cursor == '\0') {
             ending = ChunkEnd::text_ended;
@@ -58,7 +54,7 @@ void parse_chunk(void* context) {
             break;
         }
         bool line_ended = false;
-        for (; is_space(*cursor); ++cursor) {
+        for (; is_input_space(*cursor); ++cursor) {
             if (is_line_break(*cursor)) {
                 line_ended = true;
                 break;
@@ -126,7 +122,7 @@ const char* chunk_start(const char* from, const char* text_end) {
     const void* lf = std::memchr(from, '\n', static_cast<size_t>(text_end - from));
     if (lf == nullptr) return text_end;
     const char* cursor = static_cast<const char*>(lf);
-    while (cursor < text_end && is_space(*cursor)) ++cursor;
+    while (cursor < text_end && is_input_space(*cursor)) ++cursor;
     return cursor;
 }
 
