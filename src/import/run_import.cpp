@@ -29,20 +29,6 @@ const char kHelp[] =
     "  --force            replace an existing DATA\n"
     "  --help, --version\n";
 
-bool argument_is(const PathChar* argument, const char* option) {
-    for (; *option != '\0'; ++argument, ++option) {
-        if (*argument != static_cast<PathChar>(*option)) return false;
-    }
-    return *argument == 0;
-}
-
-// The whole argument as a number of fftext's syntax.
-bool number_argument(const std::string& text, double* value) {
-    const char* end = text.c_str();
-    *value = read_number(text.c_str(), &end);
-    return !text.empty() && end == text.c_str() + text.size() && *value - *value == 0.0;
-}
-
 bool column_argument(const std::string& text, ColumnChoice* column) {
     if (text.empty()) return false;
     uint64_t number = 0;
@@ -94,10 +80,10 @@ int read_command_line(CommandLine* line) {
             usable = column_argument(value, &options.y);
         } else if (argument_is(argument, "--dt")) {
             options.has_step = true;
-            usable = number_argument(value, &options.dt) && options.dt > 0.0;
+            usable = read_whole_number(value.c_str(), &options.dt) && options.dt > 0.0;
         } else if (argument_is(argument, "--t0")) {
             has_t0 = true;
-            usable = number_argument(value, &options.t0);
+            usable = read_whole_number(value.c_str(), &options.t0);
         } else if (argument_is(argument, "--delimiter")) {
             options.delimiter = value == "tab" || value == "\t"        ? '\t'
                                 : value == "space" || value == " "     ? ' '
@@ -108,7 +94,7 @@ int read_command_line(CommandLine* line) {
         } else if (argument_is(argument, "--skip")) {
             double skip = 0.0;
             usable = value.find_first_not_of("0123456789") == std::string::npos &&
-                     number_argument(value, &skip) && skip < 4e9;
+                     read_whole_number(value.c_str(), &skip) && skip < 4e9;
             options.has_skip = true;
             options.skip = static_cast<uint32_t>(skip);
         } else if (argument_is(argument, "--decimal-comma")) {
@@ -146,17 +132,9 @@ int read_command_line(CommandLine* line) {
 // EXPORT with its extension replaced by ".txt"; ".data.txt" where that would
 // name the export itself (in any case of the letters).
 Path data_beside(const Path& source) {
-    size_t name = source.size();
-    while (name > 0 && !is_path_separator(source[name - 1])) --name;
-    const size_t dot = source.rfind(static_cast<PathChar>('.'));
-    const bool has_extension = dot != Path::npos && dot > name;
-    const Path stem = has_extension ? source.substr(0, dot) : source;
-    bool is_txt = has_extension && source.size() - dot == 4;
-    for (size_t i = 0; is_txt && i < 3; ++i) {
-        const PathChar c = source[dot + 1 + i];
-        is_txt = (c | 0x20) == static_cast<PathChar>(".txt"[i + 1]);
-    }
-    return stem + path_of(is_txt ? ".data.txt" : ".txt");
+    const size_t dot = extension_start(source);
+    const bool is_txt = dot < source.size() && ends_with_any_case(source, ".txt");
+    return source.substr(0, dot) + path_of(is_txt ? ".data.txt" : ".txt");
 }
 
 struct ReadState {

@@ -12,6 +12,11 @@
 // `text` must be terminated by a byte outside that syntax (the text's zero).
 double read_number(const char* text, const char** end);
 
+// True when the whole of the zero-terminated `text` is one number of that
+// syntax with a finite value (a command line's "--from 1e3"); the value goes
+// to *value.
+bool read_whole_number(const char* text, double* value);
+
 // Writes `value` like printf's "%.<precision>g" (precision 9 or 4): the value is
 // first rounded to 17 significant digits (nearest, ties to even), then half up
 // to `precision`; exponent form with a sign and at least three digits when the

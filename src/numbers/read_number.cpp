@@ -133,3 +133,9 @@ double read_number(const char* text, const char** end) {
     }
     return convert_by_library(n);
 }
+
+bool read_whole_number(const char* text, double* value) {
+    const char* end = text;
+    *value = read_number(text, &end);
+    return end != text && *end == '\0' && *value - *value == 0.0;
+}

@@ -44,6 +44,17 @@ std::string display_name(const PathChar* path);
 // UTF-8 (or ASCII) text as a path, for building names such as "x.svg".
 Path path_of(const std::string& utf8);
 
+// The rest is the same on every system (paths.cpp).
+
+// `argument` is exactly the ASCII text `word` ("--help").
+bool argument_is(const PathChar* argument, const char* word);
+// Where the extension of the path's last name begins (its last '.', not the
+// name's first character), or path.size() when it has none.
+size_t extension_start(const Path& path);
+// The path ends in the ASCII text `suffix` (".svg"), whatever the case of
+// its letters A to Z.
+bool ends_with_any_case(const Path& path, const char* suffix);
+
 // The system's reason for the last failed call of this layer on this thread,
 // in English ("No such file or directory"), for messages.
 std::string system_reason();

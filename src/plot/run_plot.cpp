@@ -51,13 +51,6 @@ constexpr uint32_t kBlockBytes = 8u << 20;
 // The last row is found in the last bytes of the file before the rows are read.
 constexpr uint32_t kTailBytes = 4096;
 
-bool argument_is(const PathChar* argument, const char* option) {
-    for (; *option != '\0'; ++argument, ++option) {
-        if (*argument != static_cast<PathChar>(*option)) return false;
-    }
-    return *argument == 0;
-}
-
 // Standard output: the peaks, --help and --version. On Windows a GUI
 // program's output is seen only where it is redirected.
 void print(const std::string& text) {
@@ -65,45 +58,15 @@ void print(const std::string& text) {
     std::fflush(stdout);
 }
 
-Path with_svg(Path path) {
-    for (const char* p = ".svg"; *p != '\0'; ++p) path += static_cast<PathChar>(*p);
-    return path;
-}
+Path with_svg(const Path& path) { return path + path_of(".svg"); }
 
 // SPECTRUM with its extension (if any) replaced by ".svg".
-Path picture_beside(const Path& spectrum) {
-    size_t name = spectrum.size();
-    while (name > 0 && !is_path_separator(spectrum[name - 1])) --name;
-    const size_t dot = spectrum.rfind(static_cast<PathChar>('.'));
-    const bool has_extension = dot != Path::npos && dot > name;
-    return with_svg(has_extension ? spectrum.substr(0, dot) : spectrum);
-}
-
-// The name ends in ".svg" in any case of its letters.
-bool ends_in_svg(const PathChar* path) {
-    size_t length = 0;
-    while (path[length] != 0) ++length;
-    if (length < 4) return false;
-    const PathChar* end = path + length - 4;
-    for (int i = 0; i < 4; ++i) {
-        const PathChar c = (end[i] >= 'A' && end[i] <= 'Z') ? static_cast<PathChar>(end[i] + ('a' - 'A')) : end[i];
-        if (c != static_cast<PathChar>(".svg"[i])) return false;
-    }
-    return true;
-}
+Path picture_beside(const Path& spectrum) { return with_svg(spectrum.substr(0, extension_start(spectrum))); }
 
 // `path` reaches the spectrum, whatever its spelling (case, "..", links).
 bool is_the_spectrum(const PathChar* path, const FileIdentity& spectrum) {
     FileIdentity identity;
     return identity_of_path(path, &identity) && same_file(identity, spectrum);
-}
-
-// A finite number in the reader's syntax, the whole argument.
-bool read_frequency(const PathChar* argument, double* value) {
-    const std::string text = display_name(argument);
-    const char* end = nullptr;
-    *value = read_number(text.c_str(), &end);
-    return !text.empty() && end == text.c_str() + text.size() && std::isfinite(*value);
 }
 
 // 0 ... kMaxPeaks in decimal digits.
@@ -153,7 +116,7 @@ int read_command_line(CommandLine* line) {
         } else if (argument_is(word, "--from") || argument_is(word, "--to")) {
             const bool from = argument_is(word, "--from");
             double* value = from ? &line->from : &line->to;
-            if (!has_value || !read_frequency(argument(++i), value)) {
+            if (!has_value || !read_whole_number(display_name(argument(++i)).c_str(), value)) {
                 show_failure(display_name(word) + " needs a finite number\n" + kUsage);
                 return 2;
             }
@@ -169,7 +132,7 @@ int read_command_line(CommandLine* line) {
             return 2;
         }
     }
-    if (line->path_count == 2 && !ends_in_svg(line->paths[1])) {
+    if (line->path_count == 2 && !ends_with_any_case(line->paths[1], ".svg")) {
         show_failure(display_name(line->paths[1]) + ": the picture's name must end in .svg\n" + kUsage);
         return 2;
     }
