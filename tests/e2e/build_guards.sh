@@ -8,11 +8,7 @@ source_dir=$1
 binary_dir=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {  # NAME CONDITION-STATUS DETAIL
-    if [ "$2" = 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: $3"; fi
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 
 # The preset of this build directory (build/NAME), asked to run a test that does not exist.
 preset=$(basename "$binary_dir")
@@ -34,5 +30,4 @@ if command -v i686-w64-mingw32-g++ >/dev/null 2>&1; then
 else
     echo "note: no mingw-w64 cross compiler; the Windows configure is left out"
 fi
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_end

@@ -11,11 +11,7 @@ fftext=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 readme=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {  # NAME CONDITION-STATUS DETAIL
-    if [ "$2" = 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: $3"; fi
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 run() {  # INPUT OUTPUT: sets rc and message (the first line; the detail line after it is not compared here)
     message=$(cd "$work" && env -u DISPLAY "$fftext" "$1" "$2" 2>&1 </dev/null)
     rc=$?
@@ -98,5 +94,4 @@ blank_lines|0 1\n\n1 2\n \t \n2 3\n3 4\n|1||10
 blank_lines_not_counted|0 1\n\n\n1 2\n2\n|0|Error: Invalid input file format at line 3|
 more_columns|0 1 9 9\n1 2 x\n2 3\n3 4\n|1||10
 CASES
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_end

@@ -6,11 +6,7 @@ set -u
 source=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {  # NAME CONDITION-STATUS DETAIL
-    if [ "$2" = 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: $3"; fi
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 python3 "$source/scripts/make_icon.py" "$work"
 check script_runs $? "scripts/make_icon.py failed"
 for pair in data/icons/fftext.svg data/icons/fftext-48.png data/icons/fftext-256.png src/platform/win32/fftext.ico; do
@@ -27,5 +23,4 @@ if command -v xmllint >/dev/null 2>&1; then
     xmllint --noout "$source/data/icons/fftext.svg"
     check svg_well_formed $? "fftext.svg is not well-formed XML"
 fi
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_end

@@ -30,12 +30,7 @@ fi
 . "$here/wine_env.sh"
 work=$(mktemp -d)
 trap 'wine_session_end; rm -rf "$work"' EXIT
-
-passed=0
-failed=0
-check() {  # NAME CONDITION-STATUS DETAIL
-    if [ "$2" = 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: $3"; fi
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 
 # Entries as "name kind", kind file, link or folder; unpacked into $work/unpacked.
 entries=$(python3 - "$zip" "$work/unpacked" <<'PYTHON'
@@ -106,5 +101,4 @@ else
     check packed_runs 1 "no fftext.exe to run"
 fi
 
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_end

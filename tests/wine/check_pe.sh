@@ -16,12 +16,7 @@ version=${3:-}
 objdump=${FFTEXT_OBJDUMP:-i686-w64-mingw32-objdump}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-
-passed=0
-failed=0
-check() {  # NAME CONDITION-STATUS DETAIL
-    if [ "$2" = 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1: $3"; fi
-}
+. "$(dirname "${BASH_SOURCE[0]}")/../checks.sh"
 
 "$objdump" -p "$exe" >"$work/headers" 2>"$work/errors" || { echo "FAIL: $objdump -p: $(cat "$work/errors")"; echo "0 passed, 1 failed"; exit 1; }
 field() { awk -v key="$1" '$1 == key { print $2; exit }' "$work/headers"; }
@@ -164,5 +159,4 @@ if [ -n "$map" ]; then
     [ -f "$map" ] && [ -z "$x87" ]
     check no_x87_cos_sin $? "libmingwex's x87 cos or sin was linked: ${x87:-no map $map}"
 fi
-echo "$passed passed, $failed failed"
-[ "$failed" = 0 ]
+checks_end
